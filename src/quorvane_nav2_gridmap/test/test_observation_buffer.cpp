@@ -64,6 +64,9 @@ sensor_msgs::msg::PointCloud2 xyzCloud(const Points & points, std::uint32_t heig
   cloud.height = height;
   cloud.width = static_cast<std::uint32_t>(points.size()) / height;
   cloud.row_step = cloud.width * cloud.point_step;
+  if (points.empty()) {
+    return cloud;  // an iterator over no data is undefined
+  }
   sensor_msgs::PointCloud2Iterator<float> x(cloud, "x");
   for (const auto & point : points) {
     x[0] = point[0];
@@ -210,7 +213,7 @@ TEST_F(ObservationBufferTest, KeepsFinitePointsInsideTheInclusiveHeightBand)
   ASSERT_TRUE(buffer->bufferCloud(frame(ago(0.0), {subCloud(1, {{1.0f, 0.0f, -0.5f},
       {1.0f, 0.0f, 2.0f}, {1.0f, 0.0f, -0.5001f}, {1.0f, 0.0f, 2.0001f}, {kInf, 0.0f, 0.0f},
       {0.0f, -kInf, 0.0f}, {kNaN, 0.0f, 0.0f}, {0.0f, kNaN, 0.0f}, {0.0f, 0.0f, kNaN}})})));
-  const PointCloud & cloud = stored(*buffer)[0].clouds[0];
+  const PointCloud cloud = stored(*buffer)[0].clouds[0];
   ASSERT_EQ(cloud.points.cols(), 2);
   // The band is taken in the cloud frame, before the camera's 0.5 m height is added.
   EXPECT_NEAR(cloud.points(2, 0), 0.0f, kEps);
