@@ -17,9 +17,10 @@ using map_mark_test::error;
 using map_mark_test::info;
 using map_mark_test::LogLine;
 
-const char kMeta[] =
-  "image: map.pgm\nresolution: 0.05\norigin: [-10.0, -5.0, 0.0]\nnegate: 0\n"
-  "occupied_thresh: 0.65\nfree_thresh: 0.196\n";
+const std::string kMetaValues =
+  "resolution: 0.05\norigin: [-10.0, -5.0, 0.0]\nnegate: 0\noccupied_thresh: 0.65\n"
+  "free_thresh: 0.196\n";
+const std::string kMeta = "image: map.pgm\n" + kMetaValues;
 
 const char kZones[] =
   "editlayout:\n"
@@ -139,10 +140,10 @@ TEST_F(PlaneObjectFactoryTest, TypeZeroSelectsTheUnknownTypeTexts)
 TEST_F(PlaneObjectFactoryTest, ImageNamesMayBeRelativeOrAbsolute)
 {
   const auto image = directory_.write("images/floor.pgm", "P2 640 200\n");
-  directory_.write("m1/map.yaml", "image: " + image.string() + "\n" + (kMeta + 15));
+  directory_.write("m1/map.yaml", "image: " + image.string() + "\n" + kMetaValues);
   EXPECT_NEAR(load(4).at(0)->getPoints()[0].y, -10.0, 1e-9);
   directory_.write("m1/maps/floor.pgm", "P2 640 800\n");
-  directory_.write("m1/map.yaml", std::string("image: maps/floor.pgm\n") + (kMeta + 15));
+  directory_.write("m1/map.yaml", "image: maps/floor.pgm\n" + kMetaValues);
   EXPECT_NEAR(load(4).at(0)->getPoints()[0].y, 20.0, 1e-9);
 }
 
@@ -181,7 +182,7 @@ TEST_F(PlaneObjectFactoryTest, UnusableMetaFileEndsTheRun)
 TEST_F(PlaneObjectFactoryTest, MetaFileThatMapServerRejectsEndsTheRun)
 {
   for (const std::string & meta : std::vector<std::string>{
-      std::string(kMeta + 15), std::string(kMeta) + "mode: bogus\n",
+      kMetaValues, kMeta + "mode: bogus\n",
       "image: map.pgm\nresolution: 0.05\norigin: [-10.0, -5.0]\n"})
   {
     directory_.write("m1/map.yaml", meta);
