@@ -51,16 +51,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t siz
   if (parsed.status == plane_object::PgmHeaderStatus::kOk) {
     std::vector<char> longer(bytes, bytes + size);
     longer.insert(longer.end(), {'9', '\n', '#', 'x'});
-    const plane_object::PgmHeight again = plane_object::parsePGMHeight(longer.data(), longer.size());
-    failUnless(again.status == parsed.status && again.height == parsed.height, "suffix changed height");
+    const plane_object::PgmHeight again =
+      plane_object::parsePGMHeight(longer.data(), longer.size());
+    failUnless(
+      again.status == parsed.status && again.height == parsed.height, "suffix changed height");
   }
 
   {
-    std::ofstream(image_path, std::ios::binary | std::ios::trunc).write(bytes, static_cast<std::streamsize>(size));
+    std::ofstream(image_path, std::ios::binary | std::ios::trunc)
+    .write(bytes, static_cast<std::streamsize>(size));
   }
   const std::optional<std::uint32_t> read = plane_object::readPGMSize(image_path);
   if (size > 0) {
-    failUnless(read.has_value() == (parsed.status == plane_object::PgmHeaderStatus::kOk), "file and buffer disagree");
+    failUnless(
+      read.has_value() == (parsed.status == plane_object::PgmHeaderStatus::kOk),
+      "file and buffer disagree");
     failUnless(!read || *read == parsed.height, "file and buffer heights differ");
   }
   return 0;

@@ -20,7 +20,8 @@ std::filesystem::path map_directory;  // NOLINT: one scratch map directory for t
 
 void writeFile(const std::filesystem::path & path, const char * data, std::size_t size)
 {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(data, static_cast<std::streamsize>(size));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+  .write(data, static_cast<std::streamsize>(size));
 }
 
 void writeFile(const std::filesystem::path & path, const std::string & text)

@@ -106,7 +106,8 @@ TEST_F(MapDirectoryTest, MetaValuesMustPlaceAZone)
 
 TEST(ImagePathTest, RelativeNamesLieBesideTheMetaFile)
 {
-  EXPECT_EQ(plane_object::resolveImagePath("maps/floor.pgm", "/d/m1/map.yaml"), "/d/m1/maps/floor.pgm");
+  EXPECT_EQ(
+    plane_object::resolveImagePath("maps/floor.pgm", "/d/m1/map.yaml"), "/d/m1/maps/floor.pgm");
   EXPECT_EQ(plane_object::resolveImagePath("/srv/floor.pgm", "/d/m1/map.yaml"), "/srv/floor.pgm");
   EXPECT_EQ(plane_object::resolveImagePath("floor.pgm", "map.yaml"), "./floor.pgm");
 }

@@ -157,7 +157,8 @@ TEST_F(PlaneObjectFactoryTest, UnreadableMapIdEndsTheRun)
       critical("PlaneObjectFactory getMapId error std::exception")}));
   directory_.write("history.map", "../m1\n");
   EXPECT_TRUE(load(4).empty());
-  EXPECT_EQ(log_.lines().at(0), error("history map id ../m1 is not a directory in the map directory"));
+  EXPECT_EQ(
+    log_.lines().at(0), error("history map id ../m1 is not a directory in the map directory"));
   EXPECT_EQ(log_.lines().at(2), critical("PlaneObjectFactory getMapId error std::exception"));
 }
 
@@ -187,7 +188,8 @@ TEST_F(PlaneObjectFactoryTest, MetaFileThatMapServerRejectsEndsTheRun)
   {
     directory_.write("m1/map.yaml", meta);
     EXPECT_TRUE(load(4).empty()) << meta;
-    EXPECT_EQ(log_.lines().back(), critical("[ERROR] [map_io]: Failed processing YAML file")) << meta;
+    EXPECT_EQ(
+      log_.lines().back(), critical("[ERROR] [map_io]: Failed processing YAML file")) << meta;
     EXPECT_EQ(log_.lines().size(), 3u) << meta;
   }
 }
@@ -247,7 +249,8 @@ TEST_F(PlaneObjectFactoryTest, MalformedZoneDiscardsTheZoneFile)
   EXPECT_TRUE(load(4).empty());
   EXPECT_EQ(
     log_.lines(), uptoZoneFile({
-      info("PlaneObjectFactory add mark type narrow corridor desctype CIRCLE_LIST, id 7"), failed}));
+      info("PlaneObjectFactory add mark type narrow corridor desctype CIRCLE_LIST, id 7"),
+      failed}));
 }
 
 }  // namespace

@@ -78,7 +78,8 @@ TEST_F(ZoneTest, CircleSetsTheLatticePointsWithinItsRadius)
 
 TEST_F(ZoneTest, CircleListGridCoversOnlyItsOwnDiscs)
 {
-  plane_object::CircleList zone(4, "c2", {{-100.0, -50.0, 1.0}, {-99.0, -50.0, 0.0}, {0.0, 0.0, -1.0}});
+  plane_object::CircleList zone(
+    4, "c2", {{-100.0, -50.0, 1.0}, {-99.0, -50.0, 0.0}, {0.0, 0.0, -1.0}});
   const auto grid = zone.getGrid(0.5);
   expectGeometry(*grid, 7, 7, -101.5, -51.5);
   EXPECT_TRUE(setCells(*grid).count({5, 3}));
@@ -131,7 +132,8 @@ TEST_F(ZoneTest, BlockWithoutAreaGetsAnEmptyGridAndOneWarning)
     expectGeometry(*grid, 0, 0, 0.0, 0.0);
     EXPECT_EQ(grid->cells(), nullptr);
     EXPECT_EQ(zone.getGrid(0.05), grid);
-    EXPECT_EQ(log_.lines(), std::vector{map_mark_test::warn("Block id b1 can not create a valid cache")});
+    EXPECT_EQ(
+      log_.lines(), std::vector{map_mark_test::warn("Block id b1 can not create a valid cache")});
     EXPECT_EQ(log_.lines()[0].function, "getGrid");
   }
 }

@@ -139,7 +139,6 @@ public:
   virtual std::shared_ptr<semantic_map::Gridmap<bool>> getGrid(double resolution) = 0;
 
 protected:
-  Base() = default;
   Base(std::uint32_t mark_type, DescType shape, std::string zone_id, std::vector<Point> elements)
   : type(mark_type), desc_type(static_cast<std::uint32_t>(shape)), id(std::move(zone_id)),
     points(std::move(elements)) {}
@@ -163,7 +162,7 @@ protected:
 class CircleList final : public Base
 {
 public:
-  CircleList() = default;
+  CircleList() : Base(0, DescType::CIRCLE_LIST, {}, {}) {}
   CircleList(std::uint32_t mark_type, std::string zone_id, std::vector<Point> discs)
   : Base(mark_type, DescType::CIRCLE_LIST, std::move(zone_id), std::move(discs)) {}
 
@@ -215,7 +214,7 @@ private:
 class Block final : public Base
 {
 public:
-  Block() = default;
+  Block() : Base(0, DescType::BLOCK, {}, {}) {}
   Block(std::uint32_t mark_type, std::string zone_id, std::vector<Point> vertices)
   : Base(mark_type, DescType::BLOCK, std::move(zone_id), std::move(vertices)) {}
 
@@ -284,7 +283,9 @@ private:
     do {
       target.set(x, y, true);
       y += step_y;
-      while (sign * (static_cast<double>(x - b.col) * dy - static_cast<double>(y - b.row) * dx) < 0.0) {
+      while (sign * (static_cast<double>(x - b.col) * dy - static_cast<double>(y - b.row) * dx) <
+        0.0)
+      {
         x += step_x;
       }
     } while (y != b.row);

@@ -36,7 +36,8 @@ struct ZoneExtent
     std::optional<ZoneExtent> extent;
     for (const Point & disc : discs) {
       if (disc.r >= 0.0) {
-        extent = widened(extent, disc.x - disc.r, disc.y - disc.r, disc.x + disc.r, disc.y + disc.r);
+        extent = widened(
+          extent, disc.x - disc.r, disc.y - disc.r, disc.x + disc.r, disc.y + disc.r);
       }
     }
     return extent;
