@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "rclcpp/contexts/default_context.hpp"
 #include "rclcpp/detail/log_output.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "parameter_overrides.hpp"
@@ -260,16 +259,4 @@ std::vector<Context::SharedPtr> get_contexts()
   return contexts;
 }
 
-namespace contexts
-{
-
-DefaultContext::DefaultContext() = default;
-
-DefaultContext::SharedPtr get_global_default_context()
-{
-  static DefaultContext::SharedPtr default_context = DefaultContext::make_shared();
-  return default_context;
-}
-
-}  // namespace contexts
 }  // namespace rclcpp
