@@ -44,9 +44,9 @@ bool transformPoseInTargetFrame(
     RCLCPP_ERROR(logger, "Connectivity Error looking up target frame: %s\n", ex.what());
   } catch (tf2::ExtrapolationException & ex) {
     RCLCPP_ERROR(logger, "Extrapolation Error looking up target frame: %s\n", ex.what());
-  } catch (tf2::TimeoutException & ex) {
+  } catch (tf2::TimeoutException &) {
     RCLCPP_ERROR(logger, "Transform timeout with tolerance: %.4f", transform_timeout);
-  } catch (tf2::TransformException & ex) {
+  } catch (tf2::TransformException &) {
     RCLCPP_ERROR(
       logger, "Failed to transform from %s to %s",
       input_pose.header.frame_id.c_str(), target_frame.c_str());
