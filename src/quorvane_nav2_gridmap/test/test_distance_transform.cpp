@@ -17,7 +17,8 @@
 namespace
 {
 
-using quorvane_nav2_gridmap::EuclideanDistanceTransform;
+using quorvane_nav2_gridmap::euclideanDistanceTransform;
+using quorvane_nav2_gridmap::kNoZeroPixelDistance;
 
 cv::Mat randomImage(int rows, int cols, double zero_fraction, unsigned seed)
 {
@@ -44,7 +45,7 @@ std::vector<cv::Point> zeroPixels(const cv::Mat & image)
 float bruteForceDistance(const std::vector<cv::Point> & zeros, int x, int y)
 {
   if (zeros.empty()) {
-    return EuclideanDistanceTransform::kNoZeroPixelDistance;
+    return kNoZeroPixelDistance;
   }
   std::int64_t best = std::numeric_limits<std::int64_t>::max();
   for (const auto & zero : zeros) {
@@ -55,13 +56,13 @@ float bruteForceDistance(const std::vector<cv::Point> & zeros, int x, int y)
   return static_cast<float>(std::sqrt(static_cast<double>(best)));
 }
 
-class EuclideanDistanceTransformTest : public ::testing::Test
+class DistanceTransformTest : public ::testing::Test
 {
 protected:
   cv::Mat transform(const cv::Mat & image)
   {
     cv::Mat distance;
-    transform_.compute(image, distance);
+    euclideanDistanceTransform(image, distance);
     return distance;
   }
 
@@ -80,10 +81,9 @@ protected:
     return wrong;
   }
 
-  EuclideanDistanceTransform transform_;
 };
 
-TEST_F(EuclideanDistanceTransformTest, MatchesBruteForceOnSmallImagesOfManyShapes)
+TEST_F(DistanceTransformTest, MatchesBruteForceOnSmallImagesOfManyShapes)
 {
   const std::vector<cv::Size> shapes{{1, 1}, {17, 1}, {1, 23}, {2, 2}, {13, 7}, {48, 64}, {120, 90}};
   unsigned seed = 1;
@@ -99,7 +99,7 @@ TEST_F(EuclideanDistanceTransformTest, MatchesBruteForceOnSmallImagesOfManyShape
   }
 }
 
-TEST_F(EuclideanDistanceTransformTest, MatchesBruteForceOnImagesWiderThan4096Columns)
+TEST_F(DistanceTransformTest, MatchesBruteForceOnImagesWiderThan4096Columns)
 {
   for (const cv::Size shape : {cv::Size(5000, 40), cv::Size(8000, 30), cv::Size(4097, 25)}) {
     const cv::Mat image = randomImage(shape.height, shape.width, 0.01, 7);
@@ -107,7 +107,7 @@ TEST_F(EuclideanDistanceTransformTest, MatchesBruteForceOnImagesWiderThan4096Col
   }
 }
 
-TEST_F(EuclideanDistanceTransformTest, ZeroPixelsOfLargeWideImagesHaveDistanceZero)
+TEST_F(DistanceTransformTest, ZeroPixelsOfLargeWideImagesHaveDistanceZero)
 {
   for (const cv::Size shape : {cv::Size(5000, 1000), cv::Size(8000, 500)}) {
     const cv::Mat image = randomImage(shape.height, shape.width, 0.01, 11);
@@ -132,7 +132,7 @@ TEST_F(EuclideanDistanceTransformTest, ZeroPixelsOfLargeWideImagesHaveDistanceZe
   }
 }
 
-TEST_F(EuclideanDistanceTransformTest, GivesOpenCvResultsWhereOpenCvIsExact)
+TEST_F(DistanceTransformTest, GivesOpenCvResultsWhereOpenCvIsExact)
 {
   for (const cv::Size shape : {cv::Size(640, 480), cv::Size(4096, 64), cv::Size(100, 3000)}) {
     const cv::Mat image = randomImage(shape.height, shape.width, 0.02, 5);
@@ -142,27 +142,27 @@ TEST_F(EuclideanDistanceTransformTest, GivesOpenCvResultsWhereOpenCvIsExact)
   }
 }
 
-TEST_F(EuclideanDistanceTransformTest, ImageWithoutZeroPixelGetsOpenCvsLargeDistance)
+TEST_F(DistanceTransformTest, ImageWithoutZeroPixelGetsOpenCvsLargeDistance)
 {
   const cv::Mat image(30, 40, CV_8UC1, cv::Scalar(255));
   cv::Mat expected;
   cv::distanceTransform(image, expected, cv::DIST_L2, cv::DIST_MASK_PRECISE, CV_32F);
   const cv::Mat distance = transform(image);
-  EXPECT_EQ(cv::countNonZero(distance != EuclideanDistanceTransform::kNoZeroPixelDistance), 0);
+  EXPECT_EQ(cv::countNonZero(distance != kNoZeroPixelDistance), 0);
   EXPECT_EQ(cv::countNonZero(distance != expected), 0);
 }
 
-TEST_F(EuclideanDistanceTransformTest, FillsAnExternalBufferInPlace)
+TEST_F(DistanceTransformTest, FillsAnExternalBufferInPlace)
 {
   const cv::Mat image = randomImage(20, 30, 0.1, 9);
   std::vector<float> buffer(20 * 30, -1.0f);
   cv::Mat distance(20, 30, CV_32FC1, buffer.data());
-  transform_.compute(image, distance);
+  euclideanDistanceTransform(image, distance);
   EXPECT_EQ(distance.ptr<float>(), buffer.data());
   EXPECT_EQ(countWrongPixels(image, distance), 0);
 }
 
-TEST_F(EuclideanDistanceTransformTest, ScratchSpaceCarriesNothingBetweenImages)
+TEST_F(DistanceTransformTest, WorkingSpaceCarriesNothingBetweenImages)
 {
   const cv::Mat wide = randomImage(10, 500, 0.02, 21);
   const cv::Mat narrow = randomImage(50, 7, 0.02, 22);
@@ -171,7 +171,7 @@ TEST_F(EuclideanDistanceTransformTest, ScratchSpaceCarriesNothingBetweenImages)
   EXPECT_EQ(countWrongPixels(wide, transform(wide)), 0);
 }
 
-TEST_F(EuclideanDistanceTransformTest, EmptyImageGivesEmptyDistances)
+TEST_F(DistanceTransformTest, EmptyImageGivesEmptyDistances)
 {
   EXPECT_TRUE(transform(cv::Mat(0, 0, CV_8UC1)).empty());
 }
