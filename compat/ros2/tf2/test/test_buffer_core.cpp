@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -458,4 +460,31 @@ TEST_F(BufferCoreTest, ConcurrentWritersAndReadersSeeConsistentData)
   reader.join();
   const auto last = buffer_.lookupTransform("odom", "base", tf2::TimePointZero);
   EXPECT_NEAR(last.transform.translation.x, kSamples * 0.001, 1e-9);
+}
+
+TEST_F(BufferCoreTest, RequestWakesAWaiterOnAnotherThread)
+{
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool available = false;
+  auto cb = [&](tf2::TransformableRequestHandle, const std::string &, const std::string &,
+      tf2::TimePoint, tf2::TransformableResult result) {
+      std::lock_guard<std::mutex> lock(mutex);
+      available = result == tf2::TransformAvailable;
+      cv.notify_all();
+    };
+  ASSERT_NE(buffer_.addTransformableRequest(cb, "map", "base", tf2::timeFromSec(2.0)), 0u);
+  std::thread publisher([this] {
+      set("map", "odom", 0.0, 0.0, 0.0, 0.0, true);
+      set("odom", "base", 1.0, 0.0, 0.0, 1.0);
+      set("odom", "base", 3.0, 0.0, 0.0, 3.0);
+    });
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    cv.wait(lock, [&] {return available;});
+  }
+  publisher.join();
+  EXPECT_NEAR(
+    buffer_.lookupTransform("map", "base", tf2::timeFromSec(2.0)).transform.translation.x, 2.0,
+    1e-12);
 }
