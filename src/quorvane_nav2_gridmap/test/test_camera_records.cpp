@@ -1,12 +1,10 @@
-// The plain records of the depth-camera pipeline: bounds of a cloud, deep copies and the
-// defaults every option record carries before the parameters are read.
+// The plain records of the depth-camera pipeline: the bounds of a cloud, deep copies, and the
+// defaults the option records carry before any parameter is read.
 
 #include <gtest/gtest.h>
 
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_options.hpp"
-#include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros_options.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/observation.hpp"
-#include "quorvane_nav2_gridmap/costmap_depth_camera/point_cloud.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/point_cloud_with_time.hpp"
 
 namespace costmap_depth_camera
@@ -22,130 +20,76 @@ PointCloud cloudOf(std::initializer_list<Eigen::Vector3f> points)
   for (const auto & point : points) {
     cloud.points.col(column++) = point;
   }
+  cloud.updateEdge();
   return cloud;
+}
+
+std::array<float, 4> boundsOf(const PointCloud & cloud)
+{
+  return {cloud.min_x, cloud.min_y, cloud.max_x, cloud.max_y};
 }
 
 class CameraRecords : public ::testing::Test {};
 
-TEST_F(CameraRecords, EmptyCloudHasZeroBoundsNotInfinities)
+TEST_F(CameraRecords, BoundsCoverXAndYOnly)
 {
-  PointCloud cloud = cloudOf({{1.0f, 2.0f, 3.0f}});
-  cloud.updateEdge();
-  cloud.points.resize(3, 0);
-  cloud.updateEdge();
-  EXPECT_EQ(cloud.min_x, 0.0f);
-  EXPECT_EQ(cloud.min_y, 0.0f);
-  EXPECT_EQ(cloud.max_x, 0.0f);
-  EXPECT_EQ(cloud.max_y, 0.0f);
+  PointCloud emptied = cloudOf({{1.0f, 2.0f, 3.0f}});
+  emptied.points.resize(3, 0);
+  emptied.updateEdge();
+  EXPECT_EQ(boundsOf(emptied), (std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.0f}));
+  EXPECT_EQ(boundsOf(cloudOf({{-1.5f, 2.5f, 9.0f}})), (std::array<float, 4>{-1.5f, 2.5f, -1.5f, 2.5f}));
+  EXPECT_EQ(
+    boundsOf(cloudOf({{1.0f, 5.0f, -100.0f}, {-2.0f, 3.0f, 100.0f}, {4.0f, -1.0f, 0.0f},
+      {1.0f, 7.0f, 1000.0f}})), (std::array<float, 4>{-2.0f, -1.0f, 4.0f, 7.0f}));
 }
 
-TEST_F(CameraRecords, SinglePointGivesADegenerateBoxAtThePoint)
-{
-  PointCloud cloud = cloudOf({{-1.5f, 2.5f, 9.0f}});
-  cloud.updateEdge();
-  EXPECT_EQ(cloud.min_x, -1.5f);
-  EXPECT_EQ(cloud.max_x, -1.5f);
-  EXPECT_EQ(cloud.min_y, 2.5f);
-  EXPECT_EQ(cloud.max_y, 2.5f);
-}
-
-TEST_F(CameraRecords, BoundsCoverXAndYAndIgnoreZ)
-{
-  PointCloud cloud = cloudOf({{1.0f, 5.0f, -100.0f}, {-2.0f, 3.0f, 100.0f}, {4.0f, -1.0f, 0.0f},
-      {1.0f, 7.0f, 1000.0f}});
-  cloud.updateEdge();
-  EXPECT_EQ(cloud.min_x, -2.0f);
-  EXPECT_EQ(cloud.max_x, 4.0f);
-  EXPECT_EQ(cloud.min_y, -1.0f);
-  EXPECT_EQ(cloud.max_y, 7.0f);
-}
-
-TEST_F(CameraRecords, CopiedCloudOwnsItsPoints)
+TEST_F(CameraRecords, CopiesOwnTheirPoints)
 {
   PointCloud original = cloudOf({{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}});
   original.category = 17;
   original.is_polygon = 1;
-  original.updateEdge();
-  PointCloud copy(original);
+  const PointCloud copy(original);
+  PointCloudWithTime remembered(original);
+  Observation observation;
+  observation.clouds.push_back(original);
+  const Observation observation_copy(observation);
   original.points(0, 0) = 99.0f;
+  observation.clouds[0].points(0, 0) = 99.0f;
+
   EXPECT_EQ(copy.points(0, 0), 1.0f);
-  EXPECT_NE(copy.points.data(), original.points.data());
   EXPECT_EQ(copy.category, 17u);
   EXPECT_EQ(copy.is_polygon, 1u);
-  EXPECT_EQ(copy.max_y, 5.0f);
+  EXPECT_EQ(remembered.points(0, 0), 1.0f);
+  EXPECT_EQ(remembered.max_y, 5.0f);
+  EXPECT_EQ(observation_copy.clouds[0].points(0, 0), 1.0f);
 }
 
-TEST_F(CameraRecords, RememberedCloudStartsWithoutTimeAndHull)
+TEST_F(CameraRecords, RememberedCloudStartsWithoutTimeAndHullAndCopiesBoth)
 {
-  PointCloud cloud = cloudOf({{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}, {0.0f, 9.0f, 1.0f}});
-  cloud.category = 3;
-  cloud.is_polygon = 1;
-  cloud.updateEdge();
-  PointCloudWithTime remembered(cloud);
+  PointCloudWithTime remembered(cloudOf({{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}, {0.0f, 9.0f, 1.0f}}));
   EXPECT_EQ(remembered.time, 0.0);
   EXPECT_TRUE(remembered.polygon.empty());
-  EXPECT_EQ(remembered.points, cloud.points);
-  EXPECT_EQ(remembered.category, 3u);
-  EXPECT_EQ(remembered.max_y, 9.0f);
 
   remembered.time = 12.5;
   remembered.polygon = {{1.0f, 2.0f}, {4.0f, 5.0f}, {0.0f, 9.0f}};
-  remembered.updateEdge();
-  PointCloudWithTime copy(remembered);
+  const PointCloudWithTime copy(remembered);
   remembered.polygon.clear();
   EXPECT_EQ(copy.time, 12.5);
   ASSERT_EQ(copy.polygon.size(), 3u);
   EXPECT_EQ(copy.polygon[2], cv::Point2f(0.0f, 9.0f));
 }
 
-TEST_F(CameraRecords, ObservationCopiesAreDeep)
+TEST_F(CameraRecords, DefaultsClearThroughTheFrustumAndMarkNothing)
 {
-  Observation observation;
-  EXPECT_EQ(observation.stamp.sec, 0);
-  EXPECT_EQ(observation.stamp.nanosec, 0u);
-  EXPECT_TRUE(observation.frame.empty());
-  observation.stamp.sec = 3;
-  observation.frame = "map";
-  observation.clouds.push_back(cloudOf({{1.0f, 1.0f, 1.0f}}));
-  Observation copy(observation);
-  observation.clouds[0].points(2, 0) = -1.0f;
-  EXPECT_EQ(copy.stamp.sec, 3);
-  EXPECT_EQ(copy.frame, "map");
-  EXPECT_EQ(copy.clouds[0].points(2, 0), 1.0f);
-}
-
-TEST_F(CameraRecords, DefaultStrategyClearsInsideAndNearAndKeepsFarAndOutOfTheta)
-{
-  const FrustumDetectorStrategy strategy;
-  EXPECT_EQ(strategy.no_reference_point, 3);
-  EXPECT_EQ(strategy.out_of_theta, 4);
-  EXPECT_EQ(strategy.near_range_without_point, 3);
-  EXPECT_EQ(strategy.near_range_with_point, 3);
-  EXPECT_EQ(strategy.far_range_without_point, 4);
-  EXPECT_EQ(strategy.far_range_with_point, 4);
-  EXPECT_EQ(strategy.inside_without_point, 3);
-  EXPECT_EQ(strategy.inside_with_point, 3);
-}
-
-TEST_F(CameraRecords, SourceOptionsDefaultToAMarkingFreeSemanticCloudSource)
-{
+  const FrustumDetectorStrategy s;
+  EXPECT_EQ(
+    (std::array<std::int32_t, 8>{s.no_reference_point, s.out_of_theta, s.near_range_without_point,
+      s.near_range_with_point, s.far_range_without_point, s.far_range_with_point,
+      s.inside_without_point, s.inside_with_point}),
+    (std::array<std::int32_t, 8>{3, 4, 3, 3, 4, 4, 3, 3}));
   const FrustumObservationOptions source;
   EXPECT_EQ(source.msg_type, "SemanticPointCloud");
   EXPECT_FALSE(source.marking);
-  EXPECT_TRUE(source.sensor_frame.empty());
-  EXPECT_EQ(source.buffer_options.expected_hz, 0);
-  EXPECT_EQ(source.buffer_options.observation_persistence, 0.0);
-  EXPECT_EQ(source.buffer_options.min_obstacle_height, -0.5);
-  EXPECT_EQ(source.buffer_options.max_obstacle_height, 2.0);
-  EXPECT_EQ(source.buffer_options.max_detect_distance, 8.0);
-  EXPECT_EQ(source.buffer_options.frustum_theta_resolution, 0.0881);
-  EXPECT_EQ(source.buffer_options.frustum_r_resolution, 0.05);
-
-  const FrustumObservationRosOptions pipeline;
-  EXPECT_FALSE(pipeline.enable_frustum_trace);
-  EXPECT_EQ(pipeline.transform_tolerance, 0.2);
-  EXPECT_EQ(pipeline.percentage_reduction_map_size, 0.2);
-  EXPECT_EQ(pipeline.dilation_size, 0.0);
 }
 
 }  // namespace
