@@ -12,7 +12,6 @@
 
 #include "message_filters/subscriber.h"
 #include "rclcpp/rclcpp.hpp"
-#include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "std_msgs/msg/string.hpp"
 
 namespace
@@ -186,29 +185,6 @@ TEST_F(SubscriberTest, defaultConstructedSubscriberHasNothingToResubscribe)
   sub.subscribe();
   EXPECT_EQ(sub.getSubscriber(), nullptr);
   EXPECT_EQ(sub.getTopic(), "");
-}
-
-TEST_F(SubscriberTest, worksOnALifecycleNode)
-{
-  auto lifecycle_node = std::make_shared<rclcpp_lifecycle::LifecycleNode>("lifecycle_sub");
-  rclcpp::executors::SingleThreadedExecutor lifecycle_executor;
-  lifecycle_executor.add_node(lifecycle_node->get_node_base_interface());
-  rclcpp::SubscriptionOptions options;
-  message_filters::Subscriber<Msg, rclcpp_lifecycle::LifecycleNode> sub(
-    lifecycle_node, "lifecycle_chatter", rmw_qos_profile_default, options);
-  auto received = record(sub);
-  sub.unsubscribe();
-  sub.subscribe();
-  auto pub = publisherOn("lifecycle_chatter");
-
-  pub->publish(text("managed"));
-
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (received->empty() && std::chrono::steady_clock::now() < deadline) {
-    lifecycle_executor.spin_once(50ms);
-  }
-  ASSERT_EQ(received->size(), 1u);
-  EXPECT_EQ(received->front(), "managed");
 }
 
 }  // namespace

@@ -14,14 +14,10 @@
 #include <vector>
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
-#include "message_filters/subscriber.h"
 #include "rclcpp/rclcpp.hpp"
-#include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "tf2_ros/buffer.h"
 #include "tf2_ros/create_timer_ros.h"
 #include "tf2_ros/message_filter.h"
-#include "tf2_ros/transform_broadcaster.h"
-#include "tf2_ros/transform_listener.h"
 #include "transform_fixtures.hpp"
 
 namespace
@@ -333,36 +329,6 @@ TEST_F(MessageFilterTest, nodeConstructorFiltersLikeTheInterfaceOne)
   setTransform("map", "base_link", 1.0);
 
   EXPECT_EQ(sink_->delivered(), std::vector<double>{8.0});
-}
-
-TEST_F(MessageFilterTest, subscriberFeedsTheFilterOnALifecycleNode)
-{
-  auto lifecycle_node = std::make_shared<rclcpp_lifecycle::LifecycleNode>("filter_lifecycle");
-  tf2_ros_test::SpinningThread lifecycle_spinner(lifecycle_node->get_node_base_interface());
-  tf2_ros::TransformListener listener(*buffer_, lifecycle_node);
-  rmw_qos_profile_t qos = rmw_qos_profile_sensor_data;
-  qos.depth = 10;
-  message_filters::Subscriber<Msg, rclcpp_lifecycle::LifecycleNode> subscriber(
-    lifecycle_node, "points", qos, rclcpp::SubscriptionOptions());
-  Filter filter(
-    subscriber, *buffer_, "map", 5, lifecycle_node->get_node_logging_interface(),
-    lifecycle_node->get_node_clock_interface(), tf2::durationFromSec(5.0));
-  auto sink = sink_;
-  filter.registerCallback([sink](const std::shared_ptr<Msg const> & msg) {(*sink)(msg);});
-
-  auto publisher = node_->create_publisher<Msg>("points", rclcpp::SensorDataQoS());
-  publisher->publish(*point("base_link", 3.0, 11.0));
-  // Wait until the filter holds the message, then let the transform arrive over /tf.
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (buffer_->requests == 0 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(5ms);
-  }
-  ASSERT_EQ(buffer_->requests, 1);
-  tf2_ros::TransformBroadcaster broadcaster(node_);
-  broadcaster.sendTransform(makeTransform("map", "base_link", 3.0, 0.0));
-
-  ASSERT_TRUE(sink_->waitFor(1));
-  EXPECT_EQ(sink_->delivered(), std::vector<double>{11.0});
 }
 
 }  // namespace

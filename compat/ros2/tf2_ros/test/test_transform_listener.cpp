@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "rclcpp/rclcpp.hpp"
-#include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "tf2_msgs/msg/tf_message.hpp"
 #include "tf2_ros/buffer.h"
 #include "tf2_ros/static_transform_broadcaster.h"
@@ -139,18 +138,6 @@ TEST_F(TransformListenerTest, withoutItsOwnThreadTheListenerWaitsForTheNodeToBeS
     executor.spin_once(50ms);
   }
   EXPECT_DOUBLE_EQ(xOf("odom", "base_link", 2.0), 0.5);
-}
-
-TEST_F(TransformListenerTest, listenerWorksOnALifecycleNode)
-{
-  auto lifecycle_node = std::make_shared<rclcpp_lifecycle::LifecycleNode>("lifecycle_listener");
-  tf2_ros::TransformListener listener(*buffer_, lifecycle_node);
-  tf2_ros::TransformBroadcaster broadcaster(broadcaster_node_);
-
-  broadcaster.sendTransform(makeTransform("map", "odom", 4.0, 9.0));
-
-  ASSERT_TRUE(arrives("map", "odom", 4.0));
-  EXPECT_DOUBLE_EQ(xOf("map", "odom", 4.0), 9.0);
 }
 
 TEST_F(TransformListenerTest, listenerWithoutANodeCreatesItsOwn)
