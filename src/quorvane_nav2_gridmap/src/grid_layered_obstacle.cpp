@@ -1,5 +1,6 @@
 #include "quorvane_nav2_gridmap/grid_obstacle_type.hpp"
 
+#include <cstdint>
 #include <iomanip>
 #include <limits>
 #include <sstream>
@@ -11,6 +12,7 @@
 
 #include <pluginlib/class_list_macros.hpp>
 
+#include "quorvane_nav2_gridmap/euclidean_distance_transform.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
 #include "quorvane_nav2_gridmap/semantic_type.hpp"
 
@@ -19,8 +21,6 @@ namespace quorvane_nav2_gridmap
 namespace
 {
 
-constexpr unsigned int kNarrowPassageBit = 0x10;
-constexpr unsigned int kPriorityPassageBit = 0x400;
 constexpr std::uint32_t kNarrowCorridorMark = 4;
 constexpr std::uint32_t kPriorityPassageMark = 5;
 const char * const kDefaultSourceConfiguration = "observation_source_default_conf";
@@ -82,7 +82,7 @@ void logPriorityPassageCoordinates(
     QLOG_INFO(
       "[PriorityPassage] GridObstacleType({}) converted priority passage id: {}, desc_type: {}, "
       "points(map): {}",
-      plugin_name, zone->id, shapeName(static_cast<std::uint32_t>(zone->desc_type)),
+      plugin_name, zone->id, shapeName(zone->desc_type),
       pointsText(zone->getPoints()));
   }
 }
@@ -229,7 +229,7 @@ void GridObstacleType::getSourceParametersAndCreateObservation(
   std::shared_ptr<costmap_depth_camera::FrustumObservationRos> frustum_observation)
 {
   const auto sources = declareAndGet("observation_sources", std::string());
-  const costmap_depth_camera::FrustumObservationOptions built_in;
+  const costmap_depth_camera::FrustumObservationOptions built_in{};
   costmap_depth_camera::FrustumObservationOptions shared_defaults = built_in;
   getObservationSourceConfig(kDefaultSourceConfiguration, built_in, shared_defaults);
 
@@ -270,16 +270,6 @@ void GridObstacleType::loadZones()
     map_path_str_, map_id_file_, map_meta_yaml_file_, map_mark_yaml_file_, kPriorityPassageMark);
 }
 
-void GridObstacleType::reloadZonesAfterMapChange()
-{
-  MapChangeAcknowledgement acknowledgement(map_changed_);
-  loadZones();
-  QLOG_INFO(
-    "GridObstacleType::updateMap set narrow_corridor_objs_ size {}, priority_passage_objs_ size {}",
-    narrow_corridor_objs_.size(), priority_passage_objs_.size());
-  logPriorityPassageCoordinates(name_, priority_passage_objs_);
-}
-
 void GridObstacleType::updateMap()
 {
   obs_type_grid_map_->resize(
@@ -298,7 +288,12 @@ void GridObstacleType::updateMap()
     *obs_type_grid_map_, &min_x, &min_y, &max_x, &max_y, centre_x, centre_y);
 
   if (map_changed_.load()) {
-    reloadZonesAfterMapChange();
+    const MapChangeAcknowledgement acknowledgement(map_changed_);
+    loadZones();
+    QLOG_INFO(
+      "GridObstacleType::updateMap set narrow_corridor_objs_ size {}, priority_passage_objs_ "
+      "size {}", narrow_corridor_objs_.size(), priority_passage_objs_.size());
+    logPriorityPassageCoordinates(name_, priority_passage_objs_);
   }
 
   const std::size_t narrow_cells = writeNarrowCorridors();
@@ -308,6 +303,11 @@ void GridObstacleType::updateMap()
   QLOG_INFO(
     "[PriorityPassage] GridObstacleType loaded priority passage objects: {}, cells: {}",
     priority_passage_objs_.size(), passage_cells);
+  if (!priority_passage_objs_.empty() && passage_cells == 0) {
+    QLOG_WARN(
+      "[PriorityPassage] GridObstacleType found priority passage objects, but no cells were "
+      "written to gridmap");
+  }
   updatePriorityPassageDistances(passage_cells);
 
   publishZoneCloud();
@@ -321,13 +321,17 @@ void GridObstacleType::walkZoneCells(const Zones & zones, Visitor && visit) cons
   const double resolution = costmap_->getResolution();
   for (const auto & zone : zones) {
     const auto grid = zone->getGrid(resolution);
+    if (!grid) {
+      continue;
+    }
     for (std::uint32_t row = 0; row < grid->height(); ++row) {
       for (std::uint32_t col = 0; col < grid->width(); ++col) {
         if (!grid->at(col, row)) {
           continue;
         }
-        const double wx = (col + 0.5) * grid->resolution() + grid->originX();
-        const double wy = (row + 0.5) * grid->resolution() + grid->originY();
+        double wx = 0.0;
+        double wy = 0.0;
+        grid->mapToWorld(col, row, wx, wy);
         unsigned int mx = 0;
         unsigned int my = 0;
         if (obs_type_grid_map_->worldToMap(wx, wy, mx, my)) {
@@ -353,7 +357,7 @@ std::size_t GridObstacleType::writePriorityPassages()
 {
   ObsTypeBitMap bits;
   bits.reset();
-  bits.or_with(kPriorityPassageBit);
+  bits.or_with(OBS_TYPE_PRIORITY_PASSAGE);
   std::size_t count = 0;
   const unsigned int width = obs_type_grid_map_->getWidth();
   walkZoneCells(
@@ -367,15 +371,8 @@ std::size_t GridObstacleType::writePriorityPassages()
 
 void GridObstacleType::updatePriorityPassageDistances(std::size_t passage_cells)
 {
-  if (priority_passage_objs_.empty()) {
-    has_priority_passage_ = false;
-    priority_passage_dist_map_ = cv::Mat();
-    return;
-  }
   if (passage_cells == 0) {
-    QLOG_WARN(
-      "[PriorityPassage] GridObstacleType found priority passage objects, but no cells were "
-      "written to gridmap");
+    // Without passage cells there is nothing to measure; the matrix is released.
     has_priority_passage_ = false;
     priority_passage_dist_map_ = cv::Mat();
     return;
@@ -383,18 +380,20 @@ void GridObstacleType::updatePriorityPassageDistances(std::size_t passage_cells)
   has_priority_passage_ = true;
   const int rows = static_cast<int>(obs_type_grid_map_->getHeight());
   const int cols = static_cast<int>(obs_type_grid_map_->getWidth());
-  priority_passage_mask_.create(rows, cols, CV_8UC1);
+  // The cells outside every passage are the zero pixels the distances are measured to.
+  cv::Mat mask(rows, cols, CV_8UC1);
   for (int row = 0; row < rows; ++row) {
-    auto * mask_row = priority_passage_mask_.ptr<std::uint8_t>(row);
+    auto * mask_row = mask.ptr<std::uint8_t>(row);
     for (int col = 0; col < cols; ++col) {
-      const bool in_passage = obs_type_grid_map_->get(
-        static_cast<unsigned int>(col), static_cast<unsigned int>(row)).any(kPriorityPassageBit);
-      mask_row[col] = in_passage ? 255 : 0;
+      const ObsTypeBitMap cell =
+        obs_type_grid_map_->get(static_cast<unsigned int>(col), static_cast<unsigned int>(row));
+      mask_row[col] = cell.any(OBS_TYPE_PRIORITY_PASSAGE) ? 255 : 0;
     }
   }
-  // A fresh matrix: queries of the previous update may still hold the old one.
-  priority_passage_dist_map_ = cv::Mat();
-  distance_transform_.compute(priority_passage_mask_, priority_passage_dist_map_);
+  // OpenCV's own transform is wrong on grids wider than 4096 columns; the library's is exact.
+  cv::Mat distances;
+  euclideanDistanceTransform(mask, distances);
+  priority_passage_dist_map_ = distances;
 }
 
 void GridObstacleType::publishZoneCloud() const
@@ -436,12 +435,12 @@ bool GridObstacleType::isInsideGrid(unsigned int mx, unsigned int my) const
 
 bool GridObstacleType::inNarrowPassage(unsigned int mx, unsigned int my, int)
 {
-  return isInsideGrid(mx, my) && obs_type_grid_map_->get(mx, my).any(kNarrowPassageBit);
+  return isInsideGrid(mx, my) && obs_type_grid_map_->get(mx, my).any(OBS_TYPE_NARROW_PASSAGE);
 }
 
 bool GridObstacleType::inPriorityPassage(unsigned int mx, unsigned int my, int)
 {
-  return isInsideGrid(mx, my) && obs_type_grid_map_->get(mx, my).any(kPriorityPassageBit);
+  return isInsideGrid(mx, my) && obs_type_grid_map_->get(mx, my).any(OBS_TYPE_PRIORITY_PASSAGE);
 }
 
 bool GridObstacleType::hasPriorityPassage()
@@ -451,12 +450,13 @@ bool GridObstacleType::hasPriorityPassage()
 
 float GridObstacleType::getPriorityPassageBoundaryDist(unsigned int mx, unsigned int my)
 {
-  if (priority_passage_dist_map_.empty() || mx >= static_cast<unsigned int>(priority_passage_dist_map_.cols) ||
-    my >= static_cast<unsigned int>(priority_passage_dist_map_.rows))
+  const cv::Mat & distances = priority_passage_dist_map_;
+  if (distances.empty() || mx >= static_cast<unsigned int>(distances.cols) ||
+    my >= static_cast<unsigned int>(distances.rows))
   {
     return 0.0f;
   }
-  return priority_passage_dist_map_.at<float>(static_cast<int>(my), static_cast<int>(mx));
+  return distances.at<float>(static_cast<int>(my), static_cast<int>(mx));
 }
 
 bool GridObstacleType::getObstacleType(unsigned int mx, unsigned int my, ObsTypeBitMap & bits) const

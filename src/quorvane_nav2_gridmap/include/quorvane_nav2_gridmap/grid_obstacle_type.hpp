@@ -21,7 +21,6 @@
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_options.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros_options.hpp"
-#include "quorvane_nav2_gridmap/euclidean_distance_transform.hpp"
 #include "quorvane_nav2_gridmap/grid_map.hpp"
 #include "quorvane_nav2_gridmap/map_mark/plane_object.hpp"
 #include "quorvane_nav2_gridmap/obs_type_grid_map.hpp"
@@ -66,7 +65,6 @@ private:
 
   void readMapDirectoryParameters();
   void loadZones();
-  void reloadZonesAfterMapChange();
   bool isInsideGrid(unsigned int mx, unsigned int my) const;
   // Calls `visit(mx, my, wx, wy)` for every zone cell whose centre lies on the grid.
   template<typename Visitor>
@@ -93,14 +91,11 @@ private:
   std::filesystem::path map_meta_yaml_file_;
   std::shared_ptr<rclcpp::Publisher<sensor_msgs::msg::PointCloud2>> mark_objs_pub_;
   std::atomic<bool> map_changed_{false};
-
-  // Scratch of the priority-passage distances, kept between updates.
-  cv::Mat priority_passage_mask_;
-  EuclideanDistanceTransform distance_transform_;
 };
 
 // Logs the map coordinates of every priority-passage zone, one line per zone.
-void logPriorityPassageCoordinates(const std::string & plugin_name, const GridObstacleType::Zones & zones);
+void logPriorityPassageCoordinates(
+  const std::string & plugin_name, const GridObstacleType::Zones & zones);
 
 }  // namespace quorvane_nav2_gridmap
 
