@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <rclcpp/clock.hpp>
@@ -40,7 +41,7 @@ std::uint64_t pack(CellKey key)
          static_cast<std::uint32_t>(key.y);
 }
 
-// Candidate: the standard node-based hash map.
+// Candidate: the standard node-based hash map, with the identity hash of std::hash.
 class UnorderedCellMap
 {
 public:
@@ -278,6 +279,7 @@ void BM_HighestPointFilter(benchmark::State & state)
     benchmark::DoNotOptimize(current.front().points.cols());
   }
 }
+// CellHeightMap, the one the update uses, is open addressing.
 BENCHMARK_TEMPLATE(BM_HighestPointFilter, CellHeightMap)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_HighestPointFilter, DenseCellMap)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_HighestPointFilter, UnorderedCellMap)->Unit(benchmark::kMillisecond);
