@@ -46,8 +46,9 @@ void PointCloudProcess::dilatePointCloud(
 
   const auto radius =
     static_cast<std::int32_t>(std::ceil(dilation_size / static_cast<double>(c)));
-  const auto side = static_cast<std::int32_t>(std::ceil(
-      std::max(std::fabs(extent.max_x - extent.min_x), std::fabs(extent.max_y - extent.min_y)) / c));
+  const float span =
+    std::max(std::fabs(extent.max_x - extent.min_x), std::fabs(extent.max_y - extent.min_y));
+  const auto side = static_cast<std::int32_t>(std::ceil(span / c));
   const std::int32_t margin = 5 * radius;
 
   std::lock_guard<std::mutex> guard(mutex_);

@@ -68,11 +68,12 @@ public:
   }
 
 private:
-  // Saturates instead of overflowing, so that a stray non-finite point cannot cause undefined
-  // behaviour; such a point shares a cell with nothing real.
+  // Truncates toward zero through the integer conversion, which is cheaper than std::trunc on
+  // every point. Saturates instead of overflowing, so that a stray non-finite point cannot cause
+  // undefined behaviour; such a point shares a cell with nothing real.
   std::int32_t cellIndex(float value) const
   {
-    const double quotient = std::trunc(static_cast<double>(value) / resolution_);
+    const double quotient = static_cast<double>(value) / resolution_;
     if (!(quotient > static_cast<double>(std::numeric_limits<std::int32_t>::min()))) {
       return std::numeric_limits<std::int32_t>::min();
     }

@@ -27,7 +27,8 @@ public:
   // Replaces the sub-cloud's points by the centres of the raster cells within `dilation_size`
   // metres (rounded up to whole cells) of a point, at height kCellSize; category and polygon flag
   // stay. A sub-cloud without data or without a finite point is left as it is.
-  void dilatePointCloud(quorvane_protocol::msg::SemanticCloud & semantic_cloud, double dilation_size);
+  void dilatePointCloud(
+    quorvane_protocol::msg::SemanticCloud & semantic_cloud, double dilation_size);
 
 private:
   struct Extent

@@ -18,7 +18,8 @@ public:
   explicit PolygonRaster(unsigned int row_width);
 
   // Appends the cells of every edge, the closing edge last, both ends of each edge included.
-  void outlineCells(const std::vector<MapLocation> & polygon, std::vector<MapLocation> & cells) const;
+  void outlineCells(
+    const std::vector<MapLocation> & polygon, std::vector<MapLocation> & cells) const;
   // Appends the outline sorted by x, then every column filled from its lowest to its highest
   // outline cell; fewer than three vertices append nothing. Cells may repeat.
   void convexFillCells(
