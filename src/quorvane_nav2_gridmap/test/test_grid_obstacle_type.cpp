@@ -473,7 +473,7 @@ TEST_F(GridObstacleTypeTest, LoadMapSwitchesTheZonesAtTheNextUpdateOnly)
   maps.updateMap();
   EXPECT_TRUE(maps.inPriorityPassage(8, 8, 0)) << "the map changed without a load_map call";
 
-  ASSERT_TRUE(callLoadMap(*node, "/zones_gridmap/zones_gridmap/load_map"));
+  ASSERT_TRUE(callLoadMap(*node, "/zones_gridmap/load_map"));
   EXPECT_TRUE(maps.inPriorityPassage(8, 8, 0)) << "the zones changed before the next update";
   EXPECT_FALSE(maps.inPriorityPassage(3, 13, 0));
   LogRecorder log;
@@ -498,7 +498,7 @@ TEST_F(GridObstacleTypeTest, FailedZoneReloadLeavesNoZonesAndIsNotRetried)
   auto node = configured("zones");
   auto & maps = *node->multi_grid_map_;
   selectMap("zones", "missing");
-  ASSERT_TRUE(callLoadMap(*node, "/zones_gridmap/zones_gridmap/load_map"));
+  ASSERT_TRUE(callLoadMap(*node, "/zones_gridmap/load_map"));
   ASSERT_NO_THROW(maps.updateMap());
   EXPECT_FALSE(maps.hasPriorityPassage());
   EXPECT_FALSE(maps.inPriorityPassage(8, 8, 0));
@@ -510,7 +510,7 @@ TEST_F(GridObstacleTypeTest, FailedZoneReloadLeavesNoZonesAndIsNotRetried)
   EXPECT_FALSE(maps.inPriorityPassage(8, 8, 0));
   EXPECT_TRUE(contains(log.lines(), map_mark_test::info(
       "[PriorityPassage] GridObstacleType loaded priority passage objects: 0, cells: 0")));
-  ASSERT_TRUE(callLoadMap(*node, "/zones_gridmap/zones_gridmap/load_map"));
+  ASSERT_TRUE(callLoadMap(*node, "/zones_gridmap/load_map"));
   maps.updateMap();
   EXPECT_TRUE(maps.inPriorityPassage(8, 8, 0));
 }
