@@ -328,6 +328,8 @@ TEST_F(QuorvaneCostmap2DROSTest, MasterCostmapSurvivesCleanupAndReconfigure)
   costmap->configure();
   EXPECT_EQ(costmap->getLayeredCostmap(), layered);
   EXPECT_EQ(costmap->getCostmap(), master);
+  // As the owner does on reconfigure: the new thread starts before the old one is dropped.
+  spin(costmap);
   costmap->activate();
   // The map is published once only; transient local delivers it to the new subscription.
   ASSERT_TRUE(
