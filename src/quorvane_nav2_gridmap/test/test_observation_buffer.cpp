@@ -1,6 +1,7 @@
 // The observation buffer of one depth camera, fed with semantic clouds laid out as the camera
 // driver publishes them and with transforms through a real tf2_ros::Buffer: the camera body
-// sits at (1, 2, 0.5) in the map looking along +y, its optical frame below it.
+// sits at (1, 2, 0.5) in the map looking along +y, its optical frame below it. The node's ROS
+// clock is simulated, so ages and rates are exact.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include <Eigen/Geometry>
+#include <rcl/time.h>
 #include <rclcpp/logger.hpp>
 #include <sensor_msgs/point_cloud2_iterator.hpp>
 #include <spdlog/sinks/base_sink.h>
@@ -141,6 +143,8 @@ class ObservationBufferTest : public ::testing::Test
 protected:
   void SetUp() override
   {
+    rcl_enable_ros_time_override(clock_->get_clock_handle());
+    setNow(1000.0);
     tf_buffer_.setUsingDedicatedThread(true);
     tf_buffer_.setTransform(staticTransform("map", "camera_link", {1.0, 2.0, 0.5},
       Eigen::Quaterniond(Eigen::AngleAxisd(M_PI / 2, Eigen::Vector3d::UnitZ()))), "test", true);
@@ -164,6 +168,12 @@ protected:
       rclcpp::get_logger("observation_buffer_test"), std::move(detector));
   }
 
+  void setNow(double seconds)
+  {
+    rcl_set_ros_time_override(
+      clock_->get_clock_handle(), rclcpp::Duration::from_seconds(seconds).nanoseconds());
+  }
+
   builtin_interfaces::msg::Time ago(double seconds) const
   {
     return clock_->now() - rclcpp::Duration::from_seconds(seconds);
@@ -177,7 +187,7 @@ protected:
   }
 
   std::shared_ptr<rclcpp::Clock> clock_ = std::make_shared<rclcpp::Clock>(RCL_ROS_TIME);
-  tf2_ros::Buffer tf_buffer_{clock_};
+  tf2_ros::Buffer tf_buffer_{std::make_shared<rclcpp::Clock>(RCL_SYSTEM_TIME)};
   ObservationBufferOptions options_;
   std::shared_ptr<CaptureSink> sink_ = std::make_shared<CaptureSink>();
 };
@@ -329,15 +339,24 @@ TEST_F(ObservationBufferTest, WithPersistenceTheFirstStaleObservationEndsTheList
 {
   options_.observation_persistence = 1.0;
   auto buffer = makeBuffer();
-  const auto older = ago(0.5);
-  const auto newer = ago(0.0);
-  ASSERT_TRUE(buffer->bufferCloud(frame(older)));
-  ASSERT_TRUE(buffer->bufferCloud(frame(newer)));
+  setNow(997.0);
+  for (double stamp : {997.5, 998.5, 999.5}) {
+    ASSERT_TRUE(buffer->bufferCloud(frame(rclcpp::Time(rclcpp::Duration::from_seconds(stamp)
+      .nanoseconds(), RCL_ROS_TIME))));
+  }
+  // The oldest is exactly the keep time old: not yet stale.
+  setNow(998.5);
   std::vector<Observation> observations(1);  // appended to, never cleared
   buffer->getObservations(observations);
-  ASSERT_EQ(observations.size(), 3u);
-  EXPECT_EQ(observations[1].stamp, newer);
-  EXPECT_EQ(observations[2].stamp, older);
+  ASSERT_EQ(observations.size(), 4u);
+  EXPECT_EQ(rclcpp::Time(observations[1].stamp).seconds(), 999.5);
+  EXPECT_EQ(rclcpp::Time(observations[3].stamp).seconds(), 997.5);
+
+  // Aged 0.5 s, 1.5 s and 2.5 s: only the newest stays.
+  setNow(1000.0);
+  const auto kept = stored(*buffer);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(rclcpp::Time(kept[0].stamp).seconds(), 999.5);
 
   // Already stale when it arrives: purged at once together with everything behind it.
   EXPECT_TRUE(buffer->bufferCloud(frame(ago(1.2))));
@@ -351,33 +370,38 @@ TEST_F(ObservationBufferTest, RateIsStampsOverTheSpanOfTheLastTenSeconds)
   EXPECT_EQ(hz, -1.0);
 
   options_.expected_hz = 10;
-  const rclcpp::Time now = clock_->now();
-  const auto measured = [&](int count, double spacing, std::vector<double> old_ages, double & rate) {
+  const auto measured = [this](std::vector<double> ages, double & rate) {
       auto buffer = makeBuffer();
-      for (double age : old_ages) {
-        buffer->cacheForHZ(now - rclcpp::Duration::from_seconds(age));
-      }
-      for (int i = 0; i < count; ++i) {
-        buffer->cacheForHZ(now - rclcpp::Duration::from_seconds(4.9 - spacing * i));
+      for (double age : ages) {
+        buffer->cacheForHZ(clock_->now() - rclcpp::Duration::from_seconds(age));
       }
       return buffer->checkHZ(rate);
     };
-  EXPECT_FALSE(measured(0, 0.0, {}, hz));
+  const auto evenly = [](int count, double spacing, std::vector<double> ages) {
+      for (int i = 0; i < count; ++i) {
+        ages.push_back(4.9 - spacing * i);
+      }
+      return ages;
+    };
+  EXPECT_FALSE(measured({}, hz));
   EXPECT_EQ(hz, 0.0);
-  EXPECT_TRUE(measured(50, 0.1, {}, hz));
-  EXPECT_NEAR(hz, 50 / 4.9, 0.05);
-  EXPECT_FALSE(measured(20, 0.25, {}, hz));
-  EXPECT_NEAR(hz, 20 / 4.9, 0.05);
-  EXPECT_TRUE(measured(50, 0.1, {30.0, 12.0}, hz));
-  EXPECT_NEAR(hz, 50 / 4.9, 0.05);
-  // A span under a millisecond (here negative) cannot be measured.
-  EXPECT_FALSE(measured(0, 0.0, {-1.0}, hz));
+  EXPECT_TRUE(measured(evenly(50, 0.1, {}), hz));
+  EXPECT_DOUBLE_EQ(hz, 50 / 4.9);
+  EXPECT_FALSE(measured(evenly(20, 0.25, {}), hz));
+  EXPECT_DOUBLE_EQ(hz, 20 / 4.9);
+  // Stamps older than ten seconds leave; one exactly ten seconds old stays.
+  EXPECT_TRUE(measured(evenly(50, 0.1, {30.0, 12.0}), hz));
+  EXPECT_DOUBLE_EQ(hz, 50 / 4.9);
+  EXPECT_FALSE(measured({12.0, 10.0, 5.0, 1.0}, hz));
+  EXPECT_DOUBLE_EQ(hz, 3 / 10.0);
+  // A span under a millisecond cannot be measured.
+  EXPECT_FALSE(measured({0.0009}, hz));
   EXPECT_EQ(hz, 0.0);
 }
 
 TEST_F(ObservationBufferTest, StoredMessagesFeedTheRate)
 {
-  options_.expected_hz = 1;
+  options_.expected_hz = 5;
   auto buffer = makeBuffer();
   buffer->cacheForHZ(clock_->now() - rclcpp::Duration::from_seconds(1.0));
   for (int i = 0; i < 4; ++i) {
@@ -385,9 +409,7 @@ TEST_F(ObservationBufferTest, StoredMessagesFeedTheRate)
   }
   double hz = 0.0;
   EXPECT_TRUE(buffer->checkHZ(hz));
-  // Five stamps over a little more than one second.
-  EXPECT_GT(hz, 4.0);
-  EXPECT_LE(hz, 5.0);
+  EXPECT_DOUBLE_EQ(hz, 5.0);
 }
 
 TEST_F(ObservationBufferTest, WithoutDetectorTheRefillOnlyCollectsObservations)

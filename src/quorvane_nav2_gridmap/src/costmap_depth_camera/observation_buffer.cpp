@@ -237,6 +237,8 @@ void ObservationBuffer::resetLastUpdated()
 
 void ObservationBuffer::cleanHZCache()
 {
+  // Recursive: the rate operations call this with the mutex already held.
+  std::lock_guard<std::recursive_mutex> guard(hz_mutex_);
   if (hz_cache_.empty()) {
     return;
   }

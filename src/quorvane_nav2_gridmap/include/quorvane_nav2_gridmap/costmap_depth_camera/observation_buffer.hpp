@@ -44,7 +44,7 @@ public:
   void purgeStaleObservations();
   bool isCurrent() const;
   void resetLastUpdated();
-  // The caller holds hz_mutex_.
+  // Drops the rate stamps older than ten seconds once the oldest is.
   void cleanHZCache();
   void cacheForHZ(rclcpp::Time stamp);
   // hz is the measured rate (-1 when no rate is expected); false when it is below expected_hz or
