@@ -39,6 +39,8 @@ public:
   void onInitialize() override;
   void updateMap() override;
 
+  // A cell outside the grid answers as an empty cell: no bits, in no passage, distance 0, and
+  // getObstacleType false.
   bool inNarrowPassage(unsigned int mx, unsigned int my, int r) override;
   bool inPriorityPassage(unsigned int mx, unsigned int my, int r) override;
   bool hasPriorityPassage() override;
