@@ -109,6 +109,7 @@ private:
   void run_callbacks(const CallbackList & list);
 
   std::atomic<bool> valid_{false};
+  std::atomic<bool> was_shut_down_{false};
   mutable std::mutex state_mutex_;
   rclcpp::InitOptions init_options_;
   std::string shutdown_reason_;
