@@ -381,3 +381,25 @@ TEST_F(ExecutorTest, ExceptionInACallbackLeavesSpinAndFreesTheGroup)
   executor.spin_some();
   EXPECT_EQ(calls.load(), 2);
 }
+
+TEST_F(ExecutorTest, FreeSpinUntilFutureCompleteUsesATemporaryExecutor)
+{
+  std::promise<void> promise;
+  auto future = promise.get_future().share();
+  bool fired = false;
+  auto timer = node_->create_wall_timer(1ms, [&]() {
+        if (!fired) {
+          fired = true;
+          promise.set_value();
+        }
+      });
+  EXPECT_EQ(
+    rclcpp::spin_until_future_complete(node_, future, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  EXPECT_FALSE(node_->get_node_base_interface()->get_associated_with_executor_atomic().load());
+  std::promise<void> never;
+  EXPECT_EQ(
+    rclcpp::spin_until_future_complete(
+      node_->get_node_base_interface(), never.get_future(), 5ms),
+    rclcpp::FutureReturnCode::TIMEOUT);
+  EXPECT_EQ(rclcpp::to_string(rclcpp::FutureReturnCode::TIMEOUT), "TIMEOUT (2)");
+}
