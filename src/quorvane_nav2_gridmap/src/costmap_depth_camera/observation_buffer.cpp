@@ -157,11 +157,13 @@ std::string ObservationBuffer::cloudDefect(const sensor_msgs::msg::PointCloud2 &
         cloud.point_step);
     }
   }
-  const std::uint64_t promised_bytes = point_count * cloud.point_step;
-  if (cloud.data.size() < promised_bytes) {
+  // Divided rather than multiplied: height x width x point step can pass 64 bits and wrap to a
+  // small number that the data would seem to hold. The point step is non-zero here, as every
+  // field ends inside it.
+  if (point_count > cloud.data.size() / cloud.point_step) {
     return fmt::format(
-      "holds {} data bytes, fewer than the {} its {} x {} points of {} bytes need",
-      cloud.data.size(), promised_bytes, cloud.height, cloud.width, cloud.point_step);
+      "holds {} data bytes, fewer than its {} x {} points of {} bytes need", cloud.data.size(),
+      cloud.height, cloud.width, cloud.point_step);
   }
   return {};
 }
