@@ -22,6 +22,7 @@
 #include <tf2/time.h>
 
 #include "quorvane_nav2_gridmap/costmap_depth_camera/cell_height_map.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/elapsed_milliseconds.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/highest_point_filter.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/polygon_raster.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
@@ -61,13 +62,6 @@ rmw_qos_profile_t semanticCloudQos()
 double toSeconds(const builtin_interfaces::msg::Time & stamp)
 {
   return static_cast<double>(stamp.sec) + static_cast<double>(stamp.nanosec) * 1e-9;
-}
-
-double millisecondsBetween(
-  std::chrono::system_clock::time_point from, std::chrono::system_clock::time_point to)
-{
-  return static_cast<double>(
-    std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count()) / 1000000.0;
 }
 
 double systemSeconds()

@@ -12,6 +12,7 @@
 #include <tf2/exceptions.h>
 #include <tf2/time.h>
 
+#include "quorvane_nav2_gridmap/costmap_depth_camera/elapsed_milliseconds.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/xyz_cloud_check.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
 
@@ -26,13 +27,6 @@ constexpr int kTransformErrorCode = 101100016;
 constexpr double kSlowBufferMilliseconds = 100.0;
 // Stamps older than this play no part in the rate check.
 constexpr double kRateWindowSeconds = 10.0;
-
-double millisecondsBetween(
-  std::chrono::system_clock::time_point from, std::chrono::system_clock::time_point to)
-{
-  return static_cast<double>(
-    std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count()) / 1000000.0;
-}
 
 tf2::TimePoint toTimePoint(const builtin_interfaces::msg::Time & stamp)
 {
