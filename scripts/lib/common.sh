@@ -12,8 +12,7 @@ export MAKEFLAGS="-j${jobs}"
 
 cmake_common_args=(
   -DPython3_EXECUTABLE=/usr/bin/python3
-  -DPYTHON_EXECUTABLE=/usr/bin/python3
-  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+  --no-warn-unused-cli
   -DBUILD_TESTING=ON
 )
 
@@ -54,7 +53,7 @@ build_workspace() {
     --base-paths src compat \
     --build-base "$build_base" --install-base "$install_base" \
     --parallel-workers "$jobs" \
-    --event-handlers console_cohesion+ summary+ status- \
+    --event-handlers console_cohesion+ summary+ \
     "$@" \
     --cmake-args "${cmake_common_args[@]}" "${flavour_args[@]}"
 }

@@ -1,0 +1,105 @@
+// Context and the process-level init/shutdown/ok/sleep_for functions.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "rclcpp/context.hpp"
+#include "rclcpp/contexts/default_context.hpp"
+#include "rclcpp/exceptions.hpp"
+#include "rclcpp/utilities.hpp"
+
+using namespace std::chrono_literals;
+
+class ContextTest : public ::testing::Test
+{
+protected:
+  void TearDown() override
+  {
+    rclcpp::shutdown();
+  }
+};
+
+TEST_F(ContextTest, InitShutdownAndReinitOfTheGlobalContext)
+{
+  EXPECT_FALSE(rclcpp::ok());
+  rclcpp::init(0, nullptr);
+  EXPECT_TRUE(rclcpp::ok());
+  EXPECT_THROW(rclcpp::init(0, nullptr), rclcpp::ContextAlreadyInitialized);
+  EXPECT_TRUE(rclcpp::shutdown());
+  EXPECT_FALSE(rclcpp::ok());
+  EXPECT_FALSE(rclcpp::shutdown());
+  EXPECT_EQ(
+    rclcpp::contexts::get_global_default_context()->shutdown_reason(),
+    "user called rclcpp::shutdown()");
+  rclcpp::init(0, nullptr);
+  EXPECT_TRUE(rclcpp::ok());
+}
+
+TEST_F(ContextTest, ShutdownRunsPreShutdownThenOnShutdownCallbacks)
+{
+  auto context = std::make_shared<rclcpp::Context>();
+  context->init(0, nullptr);
+  std::vector<std::string> order;
+  context->add_pre_shutdown_callback([&]() {order.push_back("pre");});
+  context->on_shutdown([&]() {order.push_back("on");});
+  auto removed = context->add_on_shutdown_callback([&]() {order.push_back("removed");});
+  EXPECT_TRUE(context->remove_on_shutdown_callback(removed));
+  EXPECT_FALSE(context->remove_on_shutdown_callback(removed));
+  EXPECT_EQ(context->get_on_shutdown_callbacks().size(), 1u);
+  EXPECT_TRUE(context->shutdown("done"));
+  EXPECT_EQ(order, (std::vector<std::string>{"pre", "on"}));
+  EXPECT_EQ(context->shutdown_reason(), "done");
+}
+
+TEST_F(ContextTest, ShutdownWakesASleepingThread)
+{
+  auto context = std::make_shared<rclcpp::Context>();
+  context->init(0, nullptr);
+  std::atomic<bool> result{true};
+  std::thread sleeper([&]() {result = rclcpp::sleep_for(1h, context);});
+  std::this_thread::sleep_for(50ms);
+  context->shutdown("stop");
+  sleeper.join();
+  EXPECT_FALSE(result);
+}
+
+TEST_F(ContextTest, SleepOnAValidContextReturnsTrue)
+{
+  rclcpp::init(0, nullptr);
+  EXPECT_TRUE(rclcpp::sleep_for(1ms));
+}
+
+TEST_F(ContextTest, RosArgumentsAreCheckedAtInit)
+{
+  const char * unknown[] = {"prog", "--ros-args", "--bogus", "--", "--not-ros"};
+  try {
+    rclcpp::init(5, unknown);
+    FAIL() << "unknown ROS argument accepted";
+  } catch (const rclcpp::exceptions::UnknownROSArgsError & e) {
+    EXPECT_STREQ(e.what(), "found unknown ROS arguments: '--bogus'");
+  }
+  const char * dangling[] = {"prog", "--ros-args", "-p"};
+  EXPECT_THROW(rclcpp::init(3, dangling), rclcpp::exceptions::RCLInvalidROSArgsError);
+  const char * valid[] = {"prog", "--ros-args", "-p", "a:=1", "--", "rest"};
+  rclcpp::init(6, valid);
+  EXPECT_TRUE(rclcpp::ok());
+  EXPECT_EQ(
+    rclcpp::remove_ros_arguments(6, valid), (std::vector<std::string>{"prog", "rest"}));
+}
+
+TEST_F(ContextTest, ExceptionTextsMatchRclcpp)
+{
+  EXPECT_STREQ(
+    rclcpp::exceptions::InvalidParameterTypeException("p", "bad").what(),
+    "parameter 'p' has invalid type: bad");
+  EXPECT_STREQ(
+    rclcpp::exceptions::InvalidNodeNameError("a b", "must not contain spaces", 1).what(),
+    "Invalid node name: must not contain spaces:\n  'a b'\n    ^\n");
+  EXPECT_THROW(
+    rclcpp::exceptions::throw_from_rcl_error(RCL_RET_INVALID_ARGUMENT, "prefix"),
+    rclcpp::exceptions::RCLInvalidArgument);
+}

@@ -1,0 +1,84 @@
+// libFuzzer target for the zone factory: arbitrary bytes as the mark file of an otherwise
+// valid map directory. Every zone built is also rasterised at a costmap-like resolution and
+// queried, as the obstacle-type plugin would.
+
+#include <stdlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "quorvane_nav2_gridmap/map_mark/plane_object.hpp"
+
+namespace
+{
+
+std::filesystem::path map_directory;  // NOLINT: one scratch map directory for the whole run
+
+void writeFile(const std::filesystem::path & path, const char * data, std::size_t size)
+{
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+  .write(data, static_cast<std::streamsize>(size));
+}
+
+void writeFile(const std::filesystem::path & path, const std::string & text)
+{
+  writeFile(path, text.data(), text.size());
+}
+
+void exercise(plane_object::Base & zone)
+{
+  const auto grid = zone.getGrid(0.025);
+  std::size_t set_cells = 0;
+  for (std::uint32_t row = 0; row < grid->height(); ++row) {
+    for (std::uint32_t col = 0; col < grid->width(); ++col) {
+      set_cells += grid->at(col, row) ? 1 : 0;
+    }
+  }
+  if (set_cells > grid->cellCount()) {
+    std::abort();
+  }
+  for (const plane_object::Point & point : zone.getPoints()) {
+    zone.intersects({point.x, point.y, 0.1});
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+  setenv("SPDLOG_STDOUT", "false", 1);
+  setenv("SPDLOG_SYSTEMD", "false", 1);
+  setenv("SPDLOG_LEVEL", "critical", 1);
+  std::string pattern = (std::filesystem::temp_directory_path() / "fuzz_zone_file_XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    std::perror("mkdtemp");
+    std::abort();
+  }
+  map_directory = pattern;
+  std::atexit([] {std::filesystem::remove_all(map_directory);});
+  std::filesystem::create_directories(map_directory / "m1");
+  writeFile(map_directory / "history.map", "m1\n");
+  writeFile(
+    map_directory / "m1" / "map.yaml",
+    "image: map.pgm\nresolution: 0.05\norigin: [-10.0, -5.0, 0.0]\nnegate: 0\n"
+    "occupied_thresh: 0.65\nfree_thresh: 0.196\n");
+  writeFile(map_directory / "m1" / "map.pgm", "P5\n640 400\n255\n");
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t size)
+{
+  writeFile(map_directory / "m1" / "mark.yaml", reinterpret_cast<const char *>(data), size);
+  for (const std::uint32_t mark_type : {0u, 4u, 5u}) {
+    for (const auto & zone : plane_object::PlaneObjectFactory(
+        map_directory, "history.map", "map.yaml", "mark.yaml", mark_type))
+    {
+      exercise(*zone);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,129 @@
+// The small readers of the map directory: history map id, keyword tables, meta values, the
+// image path and the pixel-to-map convention.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "quorvane_nav2_gridmap/map_mark/plane_object.hpp"
+#include "test_map_mark_support.hpp"
+
+namespace
+{
+
+using map_mark_test::error;
+using map_mark_test::info;
+
+class MapDirectoryTest : public ::testing::Test
+{
+protected:
+  std::string mapIdOf(const std::string & history)
+  {
+    return plane_object::getMapId(directory_.write("history.map", history));
+  }
+
+  // The two ERROR lines every refused history file gives before std::exception.
+  void expectRefused(const std::string & history, const std::vector<map_mark_test::LogLine> & log)
+  {
+    log_.clear();
+    EXPECT_THROW(mapIdOf(history), std::exception) << history;
+    EXPECT_EQ(log_.lines(), log) << history;
+  }
+
+  map_mark_test::ScratchDirectory directory_;
+  map_mark_test::LogRecorder log_;
+};
+
+TEST_F(MapDirectoryTest, MapIdIsTheFirstTokenOfTheHistoryFile)
+{
+  EXPECT_EQ(mapIdOf("  map_07\nprevious maps follow"), "map_07");
+  EXPECT_EQ(mapIdOf("\t\nfloor-2"), "floor-2");
+  EXPECT_EQ(log_.lines(), (std::vector{info("getMapId map_07"), info("getMapId floor-2")}));
+  EXPECT_EQ(log_.lines()[0].file, "./include/quorvane_nav2_gridmap/map_mark/plane_object.hpp");
+  EXPECT_EQ(log_.lines()[0].function, "getMapId");
+}
+
+TEST_F(MapDirectoryTest, EmptyOrMissingHistoryFileRaises)
+{
+  const std::vector empty{
+    error("history map info empty"), error("getMapId error history map info empty")};
+  expectRefused("", empty);
+  expectRefused(" \n\t \n", empty);
+  log_.clear();
+  EXPECT_THROW(plane_object::getMapId(directory_.path() / "absent.map"), std::exception);
+  EXPECT_EQ(log_.lines(), empty);
+}
+
+TEST_F(MapDirectoryTest, MapIdMustNameADirectoryInsideTheMapDirectory)
+{
+  for (const std::string id : {"../elsewhere", "/etc", "m1/sub", "..", "."}) {
+    expectRefused(
+      id + "\n", {
+        error("history map id " + id + " is not a directory in the map directory"),
+        error("getMapId error history map id " + id + " is invalid")});
+  }
+}
+
+TEST(KeywordTest, MarkTypesMatchTheWholeKeywordExactly)
+{
+  EXPECT_EQ(plane_object::getType("erase"), 1);
+  EXPECT_EQ(plane_object::getType("forbidden"), 2);
+  EXPECT_EQ(plane_object::getType("uncleanable"), 3);
+  EXPECT_EQ(plane_object::getType("narrow corridor"), 4);
+  EXPECT_EQ(plane_object::getType("priority passage"), 5);
+  EXPECT_EQ(plane_object::getType("Narrow corridor"), 0);
+  EXPECT_EQ(plane_object::getType("narrow  corridor"), 0);
+  EXPECT_EQ(plane_object::getType("narrow"), 0);
+  EXPECT_EQ(plane_object::getType(""), 0);
+}
+
+TEST(KeywordTest, ShapesMatchTheWholeKeywordExactly)
+{
+  EXPECT_EQ(plane_object::getDescType("circle"), 1);
+  EXPECT_EQ(plane_object::getDescType("block"), 2);
+  EXPECT_EQ(plane_object::getDescType("virtualWall"), 3);
+  EXPECT_EQ(plane_object::getDescType("virtualwall"), 0);
+  EXPECT_EQ(plane_object::getDescType("circles"), 0);
+}
+
+TEST_F(MapDirectoryTest, MetaValuesMustPlaceAZone)
+{
+  const auto read = [this](const std::string & yaml) {
+      return plane_object::MapMeta::read(directory_.write("map.yaml", yaml));
+    };
+  const auto meta = read("resolution: 0.05\norigin: [-10.0, -5.5, 0.0]\n");
+  ASSERT_TRUE(meta);
+  EXPECT_EQ(meta->resolution, 0.05);
+  EXPECT_EQ(meta->origin_x, -10.0);
+  EXPECT_EQ(meta->origin_y, -5.5);
+  EXPECT_FALSE(read("resolution: 0.05\norigin: [-10.0]\n"));
+  EXPECT_FALSE(read("resolution: 0\norigin: [0, 0, 0]\n"));
+  EXPECT_FALSE(read("resolution: .nan\norigin: [0, 0, 0]\n"));
+  EXPECT_THROW(read("origin: [0, 0, 0]\n"), YAML::Exception);
+  EXPECT_THROW(read("resolution: fine\norigin: [0, 0, 0]\n"), YAML::Exception);
+  EXPECT_THROW(read("resolution: 0.05\norigin: 3\n"), YAML::Exception);
+}
+
+TEST(ImagePathTest, RelativeNamesLieBesideTheMetaFile)
+{
+  EXPECT_EQ(
+    plane_object::resolveImagePath("maps/floor.pgm", "/d/m1/map.yaml"), "/d/m1/maps/floor.pgm");
+  EXPECT_EQ(plane_object::resolveImagePath("/srv/floor.pgm", "/d/m1/map.yaml"), "/srv/floor.pgm");
+  EXPECT_EQ(plane_object::resolveImagePath("floor.pgm", "map.yaml"), "./floor.pgm");
+}
+
+TEST(PixelToMapTest, ImageRowsCountDownFromTheTopEdge)
+{
+  const plane_object::PixelToMap frame{{0.05, -10.0, -5.0}, 400};
+  const plane_object::Point centre = frame.toMap(100.0, 300.0, 4.0);
+  EXPECT_DOUBLE_EQ(centre.x, -5.0);
+  EXPECT_DOUBLE_EQ(centre.y, 0.0);
+  EXPECT_DOUBLE_EQ(centre.r, 0.2);
+  const plane_object::Point corner = frame.toMap(0.0, 400.0);
+  EXPECT_EQ(corner.x, -10.0);
+  EXPECT_EQ(corner.y, -5.0);
+  EXPECT_EQ(corner.r, 0.0);
+  EXPECT_DOUBLE_EQ(frame.toMap(0.0, 0.0).y, 15.0);
+}
+
+}  // namespace
