@@ -65,7 +65,13 @@ CollisionCheck::Footprint CollisionCheck::getFootprint(
 double CollisionCheck::scorePose(const geometry_msgs::msg::Pose2D & pose, bool update)
 {
   if (update) {
-    takeSnapshotReportingFailure();
+    try {
+      takeSnapshot();
+    } catch (const std::runtime_error & error) {
+      QLOG_ERROR("e.what: {}", error.what());
+      // A fresh exception owns its text, whatever becomes of the caught one.
+      throw std::runtime_error(error.what());
+    }
   }
   requireSnapshot();
   if (!poseIsOnSnapshot(pose)) {
@@ -80,7 +86,13 @@ double CollisionCheck::scorePose(
   const geometry_msgs::msg::Pose2D & pose, bool update, const Footprint & footprint)
 {
   if (update) {
-    takeSnapshotReportingFailure();
+    try {
+      takeSnapshot();
+    } catch (const std::runtime_error & error) {
+      QLOG_ERROR("e.what: {}", error.what());
+      // A fresh exception owns its text, whatever becomes of the caught one.
+      throw std::runtime_error(error.what());
+    }
   }
   requireSnapshot();
   if (!poseIsOnSnapshot(pose)) {
@@ -144,17 +156,6 @@ void CollisionCheck::takeSnapshot()
   costmap_snapshot_ = std::make_shared<nav2_costmap_2d::Costmap2D>(*master);
   lock.unlock();
   collision_checker_.setCostmap(costmap_snapshot_);
-}
-
-void CollisionCheck::takeSnapshotReportingFailure()
-{
-  try {
-    takeSnapshot();
-  } catch (const std::runtime_error & error) {
-    QLOG_ERROR("e.what: {}", error.what());
-    // A fresh exception owns its text, whatever the original's lifetime.
-    throw std::runtime_error(error.what());
-  }
 }
 
 void CollisionCheck::requireSnapshot() const

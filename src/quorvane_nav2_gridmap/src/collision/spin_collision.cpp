@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace Collision
@@ -27,8 +28,19 @@ double yawOf(const geometry_msgs::msg::Quaternion & q)
   return std::atan2(2.0 * (q.x * q.y + q.z * q.w), q.x * q.x + q.w * q.w - q.y * q.y - q.z * q.z);
 }
 
+// Headings beyond this are reduced with fmod first: repeated subtraction would never finish.
+constexpr double kLargestSteppedAngle = 1.0e6;
+// The loop of `simulation` runs to steps + 1, which must still fit an int.
+constexpr int kMostSteps = std::numeric_limits<int>::max() - 1;
+
 double normalisedAngle(double angle)
 {
+  if (!std::isfinite(angle)) {
+    return angle;
+  }
+  if (std::fabs(angle) > kLargestSteppedAngle) {
+    angle = std::fmod(angle, kTwoPi);
+  }
   while (angle < 0.0) {
     angle += kTwoPi;
   }
@@ -36,6 +48,20 @@ double normalisedAngle(double angle)
     angle -= kTwoPi;
   }
   return angle;
+}
+
+// Whole steps of a turn; NaN counts as no turn and the count is clamped so that the conversion
+// to int stays defined.
+int stepCount(double angle)
+{
+  const double steps = std::fabs(angle) / kSpinStep;
+  if (std::isnan(steps)) {
+    return 0;
+  }
+  if (steps >= static_cast<double>(kMostSteps)) {
+    return kMostSteps;
+  }
+  return static_cast<int>(steps);
 }
 
 geometry_msgs::msg::Pose2D toPose2D(const geometry_msgs::msg::PoseStamped & pose)
@@ -104,7 +130,7 @@ bool SpinCollision::simulation(
   const double & angle, double direction, const geometry_msgs::msg::Pose2D & pose,
   double & reached)
 {
-  const int steps = static_cast<int>(std::fabs(angle) / kSpinStep);
+  const int steps = stepCount(angle);
   const double step = std::copysign(kSpinStep, direction);
   bool free = true;
   for (int i = 0; i <= steps + 1; ++i) {

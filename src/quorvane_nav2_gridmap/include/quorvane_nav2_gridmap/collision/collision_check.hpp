@@ -55,7 +55,6 @@ public:
 
 private:
   void takeSnapshot();
-  void takeSnapshotReportingFailure();
   void requireSnapshot() const;
   bool poseIsOnSnapshot(const geometry_msgs::msg::Pose2D & pose);
   double scoreFootprint(const Footprint & placed_footprint);
