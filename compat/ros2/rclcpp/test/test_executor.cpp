@@ -174,6 +174,16 @@ TEST_F(ExecutorTest, BlockedSpinWakesForNewWorkCancelAndShutdown)
   second_spin.join();
 }
 
+TEST_F(ExecutorTest, CancelBeforeTheSpinThreadStartsStillStopsIt)
+{
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node_);
+  executor.cancel();
+  std::thread spinner([&executor]() {executor.spin();});
+  spinner.join();
+  EXPECT_FALSE(executor.is_spinning());
+}
+
 TEST_F(ExecutorTest, SpinningTwiceIsRejected)
 {
   rclcpp::executors::SingleThreadedExecutor executor;

@@ -58,9 +58,21 @@ Buffer::Buffer(rclcpp::Clock::SharedPtr clock, tf2::Duration cache_time, rclcpp:
   if (!clock_) {
     throw std::invalid_argument("clock must be a valid instance");
   }
+  // Data stamped in a time line that was left behind would poison every later lookup.
+  rcl_jump_threshold_t jump_threshold{};
+  jump_threshold.on_clock_change = true;
+  jump_threshold.min_forward.nanoseconds = 0;
+  jump_threshold.min_backward.nanoseconds = -1;
+  jump_handler_ = clock_->create_jump_callback(
+    nullptr, [this](const rcl_time_jump_t & jump) {onTimeJump(jump);}, jump_threshold);
   if (node_) {
-    throw std::logic_error(
-            "tf2_ros::Buffer with a node (tf2_frames service) not supported by this stand-in");
+    frames_server_ = node_->create_service<tf2_msgs::srv::FrameGraph>(
+      "tf2_frames",
+      [this](
+        const tf2_msgs::srv::FrameGraph::Request::SharedPtr request,
+        tf2_msgs::srv::FrameGraph::Response::SharedPtr response) {
+        getFrames(request, response);
+      });
   }
   // A shutdown must end every waiting lookup at once rather than at its time-out.
   context_ = rclcpp::contexts::get_global_default_context();
@@ -69,6 +81,8 @@ Buffer::Buffer(rclcpp::Clock::SharedPtr clock, tf2::Duration cache_time, rclcpp:
 
 Buffer::~Buffer()
 {
+  jump_handler_.reset();
+  frames_server_.reset();
   context_->remove_on_shutdown_callback(shutdown_handle_);
   std::map<tf2::TransformableRequestHandle, std::shared_ptr<AsyncRequest>> pending;
   {
@@ -85,7 +99,27 @@ Buffer::~Buffer()
 
 rclcpp::Logger Buffer::getLogger() const
 {
-  return rclcpp::get_logger("tf2_buffer");
+  return node_ ? node_->get_logger() : rclcpp::get_logger("tf2_buffer");
+}
+
+void Buffer::onTimeJump(const rcl_time_jump_t & jump)
+{
+  if (jump.clock_change == RCL_ROS_TIME_ACTIVATED ||
+    jump.clock_change == RCL_ROS_TIME_DEACTIVATED)
+  {
+    RCLCPP_WARN(getLogger(), "Detected time source change. Clearing TF buffer.");
+    clear();
+  } else if (jump.clock_change == RCL_ROS_TIME_NO_CHANGE && jump.delta.nanoseconds < 0) {
+    RCLCPP_WARN(getLogger(), "Detected jump back in time. Clearing TF buffer.");
+    clear();
+  }
+}
+
+void Buffer::getFrames(
+  const tf2_msgs::srv::FrameGraph::Request::SharedPtr,
+  tf2_msgs::srv::FrameGraph::Response::SharedPtr response)
+{
+  response->frame_yaml = allFramesAsYAML();
 }
 
 bool Buffer::checkAndErrorDedicatedThreadPresent(std::string * errstr) const

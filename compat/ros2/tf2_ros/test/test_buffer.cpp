@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,8 @@
 #include <vector>
 
 #include "rclcpp/rclcpp.hpp"
+#include "rosgraph_msgs/msg/clock.hpp"
+#include "tf2_msgs/srv/frame_graph.hpp"
 #include "tf2/exceptions.h"
 #include "tf2_ros/buffer.h"
 #include "tf2_ros/create_timer_ros.h"
@@ -378,6 +381,93 @@ TEST_F(BufferAsyncTest, removedTimerNoLongerFires)
 
   ASSERT_EQ(fired.get_future().wait_for(10s), std::future_status::ready);
   EXPECT_EQ(removed_calls, 0);
+}
+
+class BufferOnNodeTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    rclcpp::init(0, nullptr);
+  }
+
+  void TearDown() override
+  {
+    rclcpp::shutdown();
+  }
+
+  static rclcpp::Node::SharedPtr simTimeNode(const std::string & name)
+  {
+    return std::make_shared<rclcpp::Node>(
+      name, rclcpp::NodeOptions().parameter_overrides({rclcpp::Parameter("use_sim_time", true)}));
+  }
+
+  // Publishes a simulated time and waits until the node's clock shows it.
+  static bool publishClock(
+    const rclcpp::Node::SharedPtr & node,
+    const rclcpp::Publisher<rosgraph_msgs::msg::Clock>::SharedPtr & publisher, int32_t seconds)
+  {
+    rosgraph_msgs::msg::Clock msg;
+    msg.clock.sec = seconds;
+    publisher->publish(msg);
+    return eventually([&] {return node->now().nanoseconds() == seconds * 1000000000LL;});
+  }
+
+  static bool eventually(const std::function<bool()> & condition)
+  {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!condition() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(1ms);
+    }
+    return condition();
+  }
+};
+
+TEST_F(BufferOnNodeTest, jumpBackInTimeClearsTheBuffer)
+{
+  auto node = simTimeNode("jumping_clock");
+  auto clock_publisher = node->create_publisher<rosgraph_msgs::msg::Clock>("/clock", 10);
+  ASSERT_TRUE(publishClock(node, clock_publisher, 100));
+  tf2_ros::Buffer buffer(node->get_clock());
+  buffer.setTransform(makeTransform("map", "odom", 100.0, 1.0), "test_authority");
+  ASSERT_TRUE(buffer.canTransform("map", "odom", at(100.0)));
+
+  ASSERT_TRUE(publishClock(node, clock_publisher, 150));
+  EXPECT_TRUE(buffer.canTransform("map", "odom", at(100.0)));
+  ASSERT_TRUE(publishClock(node, clock_publisher, 50));
+
+  EXPECT_TRUE(eventually([&] {return !buffer.canTransform("map", "odom", at(100.0));}));
+}
+
+TEST_F(BufferOnNodeTest, switchingToSimulatedTimeClearsTheBuffer)
+{
+  auto node = std::make_shared<rclcpp::Node>("switching_clock");
+  tf2_ros::Buffer buffer(node->get_clock());
+  buffer.setTransform(makeTransform("map", "odom", 1.0, 1.0), "test_authority");
+  ASSERT_TRUE(buffer.canTransform("map", "odom", at(1.0)));
+
+  node->set_parameter(rclcpp::Parameter("use_sim_time", true));
+
+  EXPECT_TRUE(eventually([&] {return !buffer.canTransform("map", "odom", at(1.0));}));
+}
+
+TEST_F(BufferOnNodeTest, bufferWithANodeServesItsFrames)
+{
+  auto node = std::make_shared<rclcpp::Node>("frames_server");
+  tf2_ros::Buffer buffer(node->get_clock(), tf2::durationFromSec(10.0), node);
+  buffer.setTransform(makeTransform("map", "odom", 1.0, 1.0), "test_authority");
+  auto client = node->create_client<tf2_msgs::srv::FrameGraph>("tf2_frames");
+  ASSERT_TRUE(client->wait_for_service(10s));
+
+  auto response = client->async_send_request(
+    std::make_shared<tf2_msgs::srv::FrameGraph::Request>());
+  ASSERT_EQ(
+    rclcpp::spin_until_future_complete(node, response.future, 10s),
+    rclcpp::FutureReturnCode::SUCCESS);
+
+  const std::string yaml = response.get()->frame_yaml;
+  EXPECT_NE(yaml.find("odom"), std::string::npos) << yaml;
+  EXPECT_NE(yaml.find("map"), std::string::npos) << yaml;
 }
 
 }  // namespace

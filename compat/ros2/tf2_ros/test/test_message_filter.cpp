@@ -290,6 +290,7 @@ TEST_F(MessageFilterTest, destroyingAFilterWhileTransformsArriveIsSafe)
 {
   std::atomic<bool> destroyed{false};
   std::atomic<int> late_deliveries{0};
+  std::atomic<int> delivered{0};
   for (int round = 0; round < 30; ++round) {
     destroyed = false;
     auto filter = std::make_unique<Filter>(
@@ -297,25 +298,33 @@ TEST_F(MessageFilterTest, destroyingAFilterWhileTransformsArriveIsSafe)
       node_->get_node_clock_interface(), tf2::durationFromSec(0.01 * (round % 3)));
     filter->registerCallback(
       [&](const std::shared_ptr<Msg const> &) {
+        ++delivered;
         if (destroyed) {
           ++late_deliveries;
         }
       });
     const double base = 100.0 * (round + 1);
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 40; ++i) {
       filter->add(point("base_link", base + i, i));
     }
+    std::atomic<int> progress{0};
     std::thread feeder(
       [&, base]() {
-        for (int i = 0; i < 20; ++i) {
+        for (int i = 0; i < 40; ++i) {
           setTransform("map", "base_link", base + i);
+          ++progress;
         }
       });
+    // Destroy the filter while the feeder is part-way through releasing its messages.
+    while (progress < 10) {
+      std::this_thread::yield();
+    }
     filter.reset();
     destroyed = true;
     feeder.join();
   }
   EXPECT_EQ(late_deliveries, 0);
+  EXPECT_GT(delivered, 0);
 }
 
 TEST_F(MessageFilterTest, nodeConstructorFiltersLikeTheInterfaceOne)

@@ -102,6 +102,9 @@ public:
       throw std::runtime_error("spin_until_future_complete() called while already spinning");
     }
     SpinningReset reset(spinning);
+    if (consume_pending_cancel()) {
+      return FutureReturnCode::INTERRUPTED;
+    }
     while (rclcpp::ok(context_) && spinning.load()) {
       spin_once_impl(timeout_left);
       if (future.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
@@ -149,6 +152,8 @@ protected:
   /// Runs the claimed entity once and releases its group.
   void execute_any_executable(AnyExecutable & any_executable);
   void spin_some_impl(std::chrono::nanoseconds max_duration, bool exhaustive);
+  /// True (and spinning stops) if cancel() was called before this spin call started.
+  bool consume_pending_cancel();
 
   std::atomic_bool spinning;
   rclcpp::Context::SharedPtr context_;
@@ -181,6 +186,7 @@ private:
   std::vector<GroupEntry> node_groups_;
   std::vector<rclcpp::node_interfaces::NodeBaseInterface::WeakPtr> nodes_;
   std::atomic<size_t> rotation_{0};
+  std::atomic_bool cancel_pending_{false};
 };
 
 }  // namespace rclcpp

@@ -453,7 +453,9 @@ void Executor::spin_some(std::chrono::nanoseconds max_duration)
     throw std::runtime_error("spin_some() called while already spinning");
   }
   SpinningReset reset(spinning);
-  spin_some_impl(max_duration, false);
+  if (!consume_pending_cancel()) {
+    spin_some_impl(max_duration, false);
+  }
 }
 
 void Executor::spin_all(std::chrono::nanoseconds max_duration)
@@ -465,7 +467,9 @@ void Executor::spin_all(std::chrono::nanoseconds max_duration)
     throw std::runtime_error("spin_all() called while already spinning");
   }
   SpinningReset reset(spinning);
-  spin_some_impl(max_duration, true);
+  if (!consume_pending_cancel()) {
+    spin_some_impl(max_duration, true);
+  }
 }
 
 void Executor::spin_once(std::chrono::nanoseconds timeout)
@@ -474,13 +478,29 @@ void Executor::spin_once(std::chrono::nanoseconds timeout)
     throw std::runtime_error("spin_once() called while already spinning");
   }
   SpinningReset reset(spinning);
-  spin_once_impl(timeout);
+  if (!consume_pending_cancel()) {
+    spin_once_impl(timeout);
+  }
 }
 
 void Executor::cancel()
 {
-  spinning.store(false);
+  // A cancel() that arrives before the spin it is meant for has started (a thread that was just
+  // launched to spin) still stops that spin; a running spin consumes it at once.
+  cancel_pending_.store(true);
+  if (spinning.exchange(false)) {
+    cancel_pending_.store(false);
+  }
   notifier_->notify();
+}
+
+bool Executor::consume_pending_cancel()
+{
+  if (cancel_pending_.exchange(false)) {
+    spinning.store(false);
+    return true;
+  }
+  return false;
 }
 
 void Executor::set_memory_strategy(rclcpp::memory_strategy::MemoryStrategy::SharedPtr)

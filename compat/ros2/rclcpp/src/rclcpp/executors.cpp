@@ -21,6 +21,9 @@ void SingleThreadedExecutor::spin()
     throw std::runtime_error("spin() called while already spinning");
   }
   SpinningReset reset(spinning);
+  if (consume_pending_cancel()) {
+    return;
+  }
   while (rclcpp::ok(this->context_) && spinning.load()) {
     spin_once_impl(std::chrono::nanoseconds(-1));
   }
@@ -44,6 +47,9 @@ void MultiThreadedExecutor::spin()
     throw std::runtime_error("spin() called while already spinning");
   }
   SpinningReset reset(spinning);
+  if (consume_pending_cancel()) {
+    return;
+  }
   std::vector<std::thread> threads;
   for (size_t i = 0; i + 1 < number_of_threads_; ++i) {
     threads.emplace_back([this]() {run();});

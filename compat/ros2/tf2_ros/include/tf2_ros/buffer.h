@@ -16,6 +16,7 @@
 #include "rclcpp/rclcpp.hpp"
 #include "tf2/buffer_core.h"
 #include "tf2/time.h"
+#include "tf2_msgs/srv/frame_graph.hpp"
 #include "tf2_ros/async_buffer_interface.h"
 #include "tf2_ros/buffer_interface.h"
 #include "tf2_ros/create_timer_interface.h"
@@ -35,7 +36,7 @@ public:
   using tf2::BufferCore::canTransform;
   using SharedPtr = std::shared_ptr<tf2_ros::Buffer>;
 
-  // A node would only serve the tf2_frames introspection service, which this stand-in does not offer.
+  // With a node, the buffer offers the tf2_frames service and logs through the node's logger.
   Buffer(
     rclcpp::Clock::SharedPtr clock,
     tf2::Duration cache_time = tf2::Duration(tf2::BUFFER_CORE_DEFAULT_CACHE_TIME),
@@ -123,6 +124,10 @@ private:
   struct AsyncRequest;
 
   bool checkAndErrorDedicatedThreadPresent(std::string * errstr) const;
+  void onTimeJump(const rcl_time_jump_t & jump);
+  void getFrames(
+    const tf2_msgs::srv::FrameGraph::Request::SharedPtr request,
+    tf2_msgs::srv::FrameGraph::Response::SharedPtr response);
   rclcpp::Logger getLogger() const;
 
   // Blocks until `ready` holds, the deadline passes or the context shuts down. Each leg names a
@@ -146,6 +151,8 @@ private:
 
   rclcpp::Clock::SharedPtr clock_;
   rclcpp::Node::SharedPtr node_;
+  rclcpp::JumpHandler::SharedPtr jump_handler_;
+  rclcpp::Service<tf2_msgs::srv::FrameGraph>::SharedPtr frames_server_;
 
   // Generation counter bumped on every notification, so waiters notice wake-ups they did not sleep
   // through.

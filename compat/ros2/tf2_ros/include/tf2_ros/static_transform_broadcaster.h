@@ -22,8 +22,16 @@ public:
   StaticTransformBroadcaster(
     NodeT && node,
     const rclcpp::QoS & qos = StaticBroadcasterQoS(),
-    const rclcpp::PublisherOptionsWithAllocator<AllocatorT> & options =
-    rclcpp::PublisherOptionsWithAllocator<AllocatorT>())
+    const rclcpp::PublisherOptionsWithAllocator<AllocatorT> & options = []() {
+      rclcpp::PublisherOptionsWithAllocator<AllocatorT> options;
+      options.qos_overriding_options = rclcpp::QosOverridingOptions{
+        rclcpp::QosPolicyKind::Depth, rclcpp::QosPolicyKind::History,
+        rclcpp::QosPolicyKind::Reliability};
+      // Late joiners are served from the transient-local history, which intra-process delivery
+      // would bypass.
+      options.use_intra_process_comm = rclcpp::IntraProcessSetting::Disable;
+      return options;
+    }())
   {
     publisher_ = rclcpp::create_publisher<tf2_msgs::msg::TFMessage>(
       node, "/tf_static", qos, options);

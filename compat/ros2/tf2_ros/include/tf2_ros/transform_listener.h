@@ -19,19 +19,28 @@ namespace tf2_ros
 
 namespace detail
 {
-// Humble also attaches QoS-override parameters here; nothing in this workspace overrides tf QoS.
+// The policies a deployment may override through parameters of the listening node.
 template<class AllocatorT = std::allocator<void>>
 rclcpp::SubscriptionOptionsWithAllocator<AllocatorT>
 get_default_transform_listener_sub_options()
 {
-  return rclcpp::SubscriptionOptionsWithAllocator<AllocatorT>();
+  rclcpp::SubscriptionOptionsWithAllocator<AllocatorT> options;
+  options.qos_overriding_options = rclcpp::QosOverridingOptions{
+    rclcpp::QosPolicyKind::Depth, rclcpp::QosPolicyKind::Durability,
+    rclcpp::QosPolicyKind::History, rclcpp::QosPolicyKind::Reliability};
+  return options;
 }
 
+// Static transforms must stay transient local, so durability is not overridable.
 template<class AllocatorT = std::allocator<void>>
 rclcpp::SubscriptionOptionsWithAllocator<AllocatorT>
 get_default_transform_listener_static_sub_options()
 {
-  return rclcpp::SubscriptionOptionsWithAllocator<AllocatorT>();
+  rclcpp::SubscriptionOptionsWithAllocator<AllocatorT> options;
+  options.qos_overriding_options = rclcpp::QosOverridingOptions{
+    rclcpp::QosPolicyKind::Depth, rclcpp::QosPolicyKind::History,
+    rclcpp::QosPolicyKind::Reliability};
+  return options;
 }
 }  // namespace detail
 
