@@ -113,8 +113,11 @@ TEST_F(TimerTest, RosTimerFollowsSimulatedTime)
   publish_time(100);
   EXPECT_TRUE(eventually([&]() {return node->now().seconds() == 100.0;}));
   std::atomic<int> calls{0};
-  auto timer = rclcpp::create_timer(
-    node, node->get_clock(), rclcpp::Duration(1, 0), [&calls]() {++calls;});
+  rclcpp::TimerBase::SharedPtr timer;
+  {
+    auto callback = [&calls]() {++calls;};
+    timer = rclcpp::create_timer(node, node->get_clock(), rclcpp::Duration(1, 0), callback);
+  }
   spin(node);
   std::this_thread::sleep_for(30ms);
   EXPECT_EQ(calls.load(), 0);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "rclcpp/duration.hpp"
@@ -25,9 +26,11 @@ typename rclcpp::TimerBase::SharedPtr create_timer(
   rclcpp::Clock::SharedPtr clock, rclcpp::Duration period, CallbackT && callback,
   rclcpp::CallbackGroup::SharedPtr group = nullptr)
 {
-  auto timer = rclcpp::GenericTimer<CallbackT>::make_shared(
-    clock, period.to_chrono<std::chrono::nanoseconds>(), std::forward<CallbackT>(callback),
-    node_base->get_context());
+  // The timer keeps its own copy of the callback, whatever value category it was passed as.
+  using FunctorT = std::decay_t<CallbackT>;
+  auto timer = rclcpp::GenericTimer<FunctorT>::make_shared(
+    clock, period.to_chrono<std::chrono::nanoseconds>(),
+    FunctorT(std::forward<CallbackT>(callback)), node_base->get_context());
   node_timers->add_timer(timer, group);
   return timer;
 }
