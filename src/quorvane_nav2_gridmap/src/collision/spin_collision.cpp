@@ -30,8 +30,8 @@ double yawOf(const geometry_msgs::msg::Quaternion & q)
 
 // Headings beyond this are reduced with fmod first: repeated subtraction would never finish.
 constexpr double kLargestSteppedAngle = 1.0e6;
-// The loop of `simulation` runs to steps + 1, which must still fit an int.
-constexpr int kMostSteps = std::numeric_limits<int>::max() - 1;
+// The loop of `simulation` counts past steps + 1, which must still fit an int.
+constexpr int kMostSteps = std::numeric_limits<int>::max() - 2;
 
 double normalisedAngle(double angle)
 {
