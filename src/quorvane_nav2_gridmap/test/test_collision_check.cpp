@@ -181,6 +181,8 @@ protected:
     host_->activate();
     host_->waitForCostmap();
     checker_ = std::make_shared<Collision::CollisionCheck>(host_);
+    // Only the checker's own lines are of interest (a slow costmap makes the wait log too).
+    sink_->lines.clear();
   }
 
   // A new map reaches the master costmap on the costmap thread; wait until it shows.

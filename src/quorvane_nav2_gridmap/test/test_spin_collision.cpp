@@ -391,15 +391,6 @@ TEST_F(SpinCollisionTest, TurnsUnderAQuarterAreNotChecked)
   EXPECT_NEAR(min_angle, 2 * kPi - 6.0, 1e-9);
 }
 
-TEST_F(SpinCollisionTest, LargeTurnIsCheckedOnTheCostmap)
-{
-  startHost(mapWith({}));
-  double min_angle = 0.0;
-  EXPECT_TRUE(spin_->isCollisionFreeSpin(
-      stamped(kCentre, kCentre, 0.0), quaternionOf(0.0), quaternionOf(3.0), min_angle));
-  EXPECT_NEAR(min_angle, 3.0, 1e-9);
-}
-
 TEST_F(SpinCollisionTest, FreeRobotCanTurnAllTheWayRound)
 {
   startHost(mapWith({}));
@@ -425,20 +416,6 @@ TEST_F(SpinCollisionTest, RobotBoxedInOnTheLeftReachesFurtherTurningRight)
   EXPECT_GT(pos_reached, 0.0);
   EXPECT_LT(pos_reached, kPi / 2);
   EXPECT_LT(neg_reached, -kPi / 2);
-}
-
-TEST_F(SpinCollisionTest, RobotBoxedInOnBothSidesCannotTurnFarEitherWay)
-{
-  // Obstacles beside both long sides, ahead: either turn soon swings the front into one.
-  startHost(mapWith({{kLeftX, kLeftY}, {kLeftX, 2 * kCentreY - kLeftY}}));
-  double neg_reached = 0.0;
-  double pos_reached = 0.0;
-  EXPECT_FALSE(spin_->getCollisionFreeAngle(stamped(kCentre, kCentre, 0.0), neg_reached,
-    pos_reached));
-  EXPECT_GT(pos_reached, 0.0);
-  EXPECT_LT(pos_reached, kPi / 2);
-  EXPECT_LT(neg_reached, 0.0);
-  EXPECT_GT(neg_reached, -kPi / 2);
 }
 
 }  // namespace
