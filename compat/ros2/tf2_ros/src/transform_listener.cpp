@@ -1,6 +1,5 @@
 #include "tf2_ros/transform_listener.h"
 
-#include <chrono>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -31,10 +30,7 @@ TransformListener::~TransformListener()
   if (!spin_thread_ || !dedicated_listener_thread_) {
     return;
   }
-  // A cancel issued before spin() starts would be lost, so wait for the thread to be spinning.
-  while (!spin_finished_ && !executor_->is_spinning()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  // A cancel issued before the thread starts spinning still stops that spin.
   executor_->cancel();
   dedicated_listener_thread_->join();
 }
@@ -44,11 +40,7 @@ void TransformListener::startDedicatedThread()
   executor_ = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
   executor_->add_callback_group(callback_group_, node_base_interface_);
   auto executor = executor_;
-  dedicated_listener_thread_ = std::make_unique<std::thread>(
-    [this, executor]() {
-      executor->spin();
-      spin_finished_ = true;
-    });
+  dedicated_listener_thread_ = std::make_unique<std::thread>([executor]() {executor->spin();});
   buffer_.setUsingDedicatedThread(true);
 }
 

@@ -47,9 +47,6 @@ public:
 
   ~SpinningThread()
   {
-    while (!executor_->is_spinning()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
     executor_->cancel();
     thread_.join();
   }

@@ -3,7 +3,6 @@
 #ifndef TF2_ROS__TRANSFORM_LISTENER_H_
 #define TF2_ROS__TRANSFORM_LISTENER_H_
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -116,7 +115,6 @@ private:
   void subscription_callback(tf2_msgs::msg::TFMessage::ConstSharedPtr msg, bool is_static);
 
   bool spin_thread_{false};
-  std::atomic<bool> spin_finished_{false};
   std::unique_ptr<std::thread> dedicated_listener_thread_;
   rclcpp::Node::SharedPtr optional_default_node_;
   rclcpp::Subscription<tf2_msgs::msg::TFMessage>::SharedPtr message_subscription_tf_;
