@@ -252,6 +252,25 @@ TEST_F(ExecutorTest, DestroyingASubscriptionWhileSpinningIsSafe)
   spinner.join();
 }
 
+TEST_F(ExecutorTest, DestroyingANodeWhileSpinningIsSafe)
+{
+  std::atomic<int> ticks{0};
+  auto timer = node_->create_wall_timer(1ms, [&ticks]() {++ticks;});
+  rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 2);
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  EXPECT_TRUE(eventually([&]() {return ticks.load() >= 3;}));
+  timer.reset();
+  node_.reset();
+  auto other = std::make_shared<rclcpp::Node>("survivor");
+  std::atomic<int> other_ticks{0};
+  auto other_timer = other->create_wall_timer(1ms, [&other_ticks]() {++other_ticks;});
+  executor.add_node(other);
+  EXPECT_TRUE(eventually([&]() {return other_ticks.load() >= 3;}));
+  executor.cancel();
+  spinner.join();
+}
+
 TEST_F(ExecutorTest, GlobalSpinHelpersServeTheNode)
 {
   std::atomic<int> received{0};

@@ -4,7 +4,9 @@
 #include <string>
 
 #include "rclcpp/clock.hpp"
+#include "rclcpp/exceptions.hpp"
 #include "rclcpp/logging.hpp"
+#include "rclcpp/utilities.hpp"
 
 namespace
 {
@@ -87,4 +89,20 @@ TEST_F(LoggingTest, ThrottleDropsMessagesWithinThePeriodOfTheGivenClock)
   EXPECT_NE(out.find("throttle-marker 1000"), std::string::npos);
   EXPECT_NE(out.find("throttle-marker 2000"), std::string::npos);
   EXPECT_NE(out.find("throttle-marker 3000"), std::string::npos);
+}
+
+TEST_F(LoggingTest, LogLevelArgumentsSetLoggerLevels)
+{
+  const char * argv[] = {"prog", "--ros-args", "--log-level", "quiet_logger:=error"};
+  rclcpp::init(4, argv);
+  auto quiet = rclcpp::get_logger("quiet_logger");
+  testing::internal::CaptureStderr();
+  RCLCPP_WARN(quiet, "suppressed-warning");
+  RCLCPP_ERROR(quiet, "visible-error");
+  const std::string out = testing::internal::GetCapturedStderr();
+  rclcpp::shutdown();
+  EXPECT_EQ(out.find("suppressed-warning"), std::string::npos) << out;
+  EXPECT_NE(out.find("visible-error"), std::string::npos) << out;
+  const char * bad[] = {"prog", "--ros-args", "--log-level", "loud"};
+  EXPECT_THROW(rclcpp::init(4, bad), rclcpp::exceptions::RCLInvalidROSArgsError);
 }

@@ -84,6 +84,35 @@ TEST_F(ServiceTest, RequestAndResponseRoundTrip)
   EXPECT_EQ(response->values[0].string_value, "speed!");
 }
 
+TEST_F(ServiceTest, BoundMemberCallbackInACallbackGroupOfItsOwn)
+{
+  struct Handler
+  {
+    void on_request(
+      const std::shared_ptr<rmw_request_id_t>, const std::shared_ptr<GetParameters::Request> req,
+      std::shared_ptr<GetParameters::Response> res)
+    {
+      answer(*req, *res);
+    }
+  } handler;
+  auto group = server_->create_callback_group(rclcpp::CallbackGroupType::Reentrant, false);
+  auto service = server_->create_service<GetParameters>(
+    "bound", std::bind(
+      &Handler::on_request, &handler, std::placeholders::_1, std::placeholders::_2,
+      std::placeholders::_3), rmw_qos_profile_services_default, group);
+  rclcpp::executors::SingleThreadedExecutor group_executor;
+  group_executor.add_callback_group(group, server_->get_node_base_interface());
+  std::thread group_spinner([&group_executor]() {group_executor.spin();});
+  auto client = client_node_->create_client<GetParameters>("bound");
+  spin_in_background();
+  auto result = client->async_send_request(request_for("bound"));
+  const bool ready = result.wait_for(10s) == std::future_status::ready;
+  group_executor.cancel();
+  group_spinner.join();
+  ASSERT_TRUE(ready);
+  EXPECT_EQ(result.get()->values[0].string_value, "bound!");
+}
+
 TEST_F(ServiceTest, SpinUntilFutureCompleteDrivesTheClient)
 {
   auto service = server_->create_service<GetParameters>(

@@ -221,7 +221,8 @@ TEST_F(QuorvaneCostmap2DROSTest, FootprintFromTheRobotRadius)
   const auto padded = costmap->getRobotFootprint();
   ASSERT_EQ(padded.size(), 16u);
   expectPoint(padded[0], 0.45, 0.0);
-  expectPoint(padded[4], 0.0, 0.45);
+  expectPoint(padded[2], 0.4 * M_SQRT1_2 + 0.05, 0.4 * M_SQRT1_2 + 0.05);
+  expectPoint(padded[10], -0.4 * M_SQRT1_2 - 0.05, -0.4 * M_SQRT1_2 - 0.05);
   const auto unpadded = costmap->getUnpaddedRobotFootprint();
   for (const auto & p : unpadded) {
     EXPECT_NEAR(std::hypot(p.x, p.y), 0.4, 1e-9);

@@ -513,19 +513,4 @@ bool Executor::is_spinning()
   return spinning.load();
 }
 
-std::ostream & operator<<(std::ostream & os, const FutureReturnCode & future_return_code)
-{
-  return os << to_string(future_return_code);
-}
-
-std::string to_string(const FutureReturnCode & future_return_code)
-{
-  switch (future_return_code) {
-    case FutureReturnCode::SUCCESS: return "SUCCESS (0)";
-    case FutureReturnCode::INTERRUPTED: return "INTERRUPTED (1)";
-    case FutureReturnCode::TIMEOUT: return "TIMEOUT (2)";
-    default: return "UNKNOWN";
-  }
-}
-
 }  // namespace rclcpp
