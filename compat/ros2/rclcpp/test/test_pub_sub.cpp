@@ -190,3 +190,56 @@ TEST_F(PubSubTest, PublishingAfterShutdownIsIgnored)
   rclcpp::MessageInfo info;
   EXPECT_FALSE(sub->take(out, info));
 }
+
+TEST_F(PubSubTest, KeepAllQueuesEveryMessage)
+{
+  std::vector<int> received;
+  auto sub = node_->create_subscription<Int32>(
+    "all", rclcpp::QoS(rclcpp::KeepAll()), [&received](const Int32 & msg) {
+      received.push_back(value_of(msg));
+    });
+  auto pub = node_->create_publisher<Int32>("all", 1);
+  publish_values(pub, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+  executor_.spin_all(std::chrono::seconds(1));
+  EXPECT_EQ(received.size(), 12u);
+  EXPECT_EQ(received.back(), 12);
+}
+
+TEST_F(PubSubTest, EachSubscriptionGetsItsOwnCopy)
+{
+  std::vector<std::string> first;
+  std::vector<std::string> second;
+  auto a = node_->create_subscription<Int32>(
+    "copies", 10, [&first](std::unique_ptr<Int32> msg) {
+      msg->data += "-changed";
+      first.push_back(msg->data);
+    });
+  auto other = std::make_shared<rclcpp::Node>("other_subscriber");
+  auto b = other->create_subscription<Int32>(
+    "/copies", 10, [&second](const Int32 & msg) {second.push_back(msg.data);});
+  auto pub = node_->create_publisher<Int32>("copies", 10);
+  Int32 msg;
+  msg.data = "7";
+  pub->publish(msg);
+  msg.data = "changed after publish";
+  executor_.spin_all(std::chrono::seconds(1));
+  rclcpp::spin_some(other);
+  EXPECT_EQ(first, std::vector<std::string>{"7-changed"});
+  EXPECT_EQ(second, std::vector<std::string>{"7"});
+}
+
+TEST_F(PubSubTest, MessageInfoCarriesTheSequenceAndPublisher)
+{
+  std::vector<uint64_t> sequence;
+  bool from_publisher = false;
+  auto pub = node_->create_publisher<Int32>("info", 10);
+  auto sub = node_->create_subscription<Int32>(
+    "info", 10, [&](const Int32 &, const rclcpp::MessageInfo & info) {
+      sequence.push_back(info.get_rmw_message_info().publication_sequence_number);
+      from_publisher = *pub == info.get_rmw_message_info().publisher_gid;
+    });
+  publish_values(pub, {1, 2});
+  executor_.spin_all(std::chrono::seconds(1));
+  EXPECT_EQ(sequence, (std::vector<uint64_t>{1, 2}));
+  EXPECT_TRUE(from_publisher);
+}

@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -185,6 +190,32 @@ TEST_F(QuorvaneCostmap2DROSTest, ParametersComeFromNodeOptionsOverrides)
   EXPECT_EQ(master->getCost(29, 19), nav2_costmap_2d::FREE_SPACE);
 }
 
+TEST_F(QuorvaneCostmap2DROSTest, ParametersFromAParamsFileKeyedByTheFullName)
+{
+  char dir_template[] = "/tmp/quorvane_costmap_params_XXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  const std::string path = std::string(dir_template) + "/costmap.yaml";
+  {
+    std::ofstream yaml(path);
+    yaml << "/robot/local_costmap/local_costmap:\n"
+         << "  ros__parameters:\n"
+         << "    global_frame: odom\n"
+         << "    width: 2\n"
+         << "    footprint: \"[[0.2, 0.1], [-0.2, 0.1], [-0.2, -0.1]]\"\n";
+  }
+  auto costmap = std::make_shared<QuorvaneCostmap2DROS>(
+    "local_costmap", "/robot", "local_costmap",
+    rclcpp::NodeOptions().arguments({"--ros-args", "--params-file", path}));
+  costmap->configure();
+  std::remove(path.c_str());
+  rmdir(dir_template);
+
+  EXPECT_EQ(costmap->getGlobalFrameID(), "odom");
+  EXPECT_EQ(costmap->getCostmap()->getSizeInCellsX(), 40u);
+  EXPECT_EQ(costmap->getCostmap()->getSizeInCellsY(), 100u);
+  EXPECT_EQ(costmap->getUnpaddedRobotFootprint().size(), 3u);
+}
+
 TEST_F(QuorvaneCostmap2DROSTest, BadResolutionFailsConfigure)
 {
   auto costmap = makeCostmap({rclcpp::Parameter("resolution", 0.0)});
@@ -328,6 +359,8 @@ TEST_F(QuorvaneCostmap2DROSTest, MasterCostmapSurvivesCleanupAndReconfigure)
   costmap->configure();
   EXPECT_EQ(costmap->getLayeredCostmap(), layered);
   EXPECT_EQ(costmap->getCostmap(), master);
+  // As the owner does on reconfigure: the new thread starts before the old one is dropped.
+  spin(costmap);
   costmap->activate();
   // The map is published once only; transient local delivers it to the new subscription.
   ASSERT_TRUE(

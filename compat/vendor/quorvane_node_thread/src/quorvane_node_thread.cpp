@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <exception>
+#include <map>
+#include <mutex>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -18,6 +20,19 @@ rclcpp::Logger logger()
 {
   return rclcpp::get_logger("quorvane_node_thread");
 }
+
+// Which QuorvaneNodeThread serves each node, so a newer thread can take a node over.
+struct OwnerRegistry
+{
+  std::mutex mutex;
+  std::map<const rclcpp::node_interfaces::NodeBaseInterface *, QuorvaneNodeThread *> owners;
+};
+
+OwnerRegistry & registry()
+{
+  static OwnerRegistry instance;
+  return instance;
+}
 }  // namespace
 
 QuorvaneNodeThread::QuorvaneNodeThread(
@@ -28,9 +43,13 @@ QuorvaneNodeThread::QuorvaneNodeThread(
     throw std::invalid_argument("QuorvaneNodeThread needs a node to spin");
   }
   executor_ = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
-  // Adding here, not on the thread, lets "already added to an executor" reach the caller.
-  executor_->add_node(node_);
-  start();
+  takeNode();
+  try {
+    start();
+  } catch (...) {
+    releaseNode();
+    throw;
+  }
 }
 
 QuorvaneNodeThread::QuorvaneNodeThread(
@@ -56,8 +75,37 @@ QuorvaneNodeThread::~QuorvaneNodeThread()
   } while (spin_finished_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
   thread_.join();
   if (node_) {
-    executor_->remove_node(node_);
+    releaseNode();
   }
+}
+
+void QuorvaneNodeThread::takeNode()
+{
+  auto & reg = registry();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  auto previous = reg.owners.find(node_.get());
+  if (previous != reg.owners.end()) {
+    // Executors allow removal while they spin; the previous thread just loses this node.
+    previous->second->executor_->remove_node(node_);
+    previous->second->owns_node_ = false;
+    reg.owners.erase(previous);
+  }
+  // Adding here, not on the thread, lets "already added to an executor" reach the caller.
+  executor_->add_node(node_);
+  reg.owners[node_.get()] = this;
+  owns_node_ = true;
+}
+
+void QuorvaneNodeThread::releaseNode()
+{
+  auto & reg = registry();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  if (!owns_node_) {
+    return;
+  }
+  executor_->remove_node(node_);
+  reg.owners.erase(node_.get());
+  owns_node_ = false;
 }
 
 void QuorvaneNodeThread::start()

@@ -118,12 +118,31 @@ TEST_F(QuorvaneNodeThreadTest, ImmediateDestructionNeverHangs)
   EXPECT_FALSE(executor->is_spinning());
 }
 
-TEST_F(QuorvaneNodeThreadTest, RefusesANodeAlreadyServedElsewhere)
+TEST_F(QuorvaneNodeThreadTest, NewThreadTakesTheNodeOverFromTheOldOne)
+{
+  auto node = std::make_shared<rclcpp::Node>("handed_over");
+  auto old_thread =
+    std::make_unique<nav2_util::QuorvaneNodeThread>(node->get_node_base_interface());
+  auto new_thread =
+    std::make_unique<nav2_util::QuorvaneNodeThread>(node->get_node_base_interface());
+  old_thread.reset();
+
+  auto timer = reportingTimer(node);
+  auto ran_on = ran_on_.get_future();
+  EXPECT_EQ(ran_on.wait_for(kGenerousWait), std::future_status::ready);
+
+  new_thread.reset();
+  rclcpp::executors::SingleThreadedExecutor next;
+  EXPECT_NO_THROW(next.add_node(node->get_node_base_interface()));
+}
+
+TEST_F(QuorvaneNodeThreadTest, RefusesANodeSpunByAnotherExecutor)
 {
   auto node = std::make_shared<rclcpp::Node>("taken");
-  nav2_util::QuorvaneNodeThread first(node->get_node_base_interface());
+  rclcpp::executors::SingleThreadedExecutor other;
+  other.add_node(node->get_node_base_interface());
   EXPECT_THROW(
-    nav2_util::QuorvaneNodeThread second(node->get_node_base_interface()), std::runtime_error);
+    nav2_util::QuorvaneNodeThread thread(node->get_node_base_interface()), std::runtime_error);
 }
 
 TEST_F(QuorvaneNodeThreadTest, RefusesAnExecutorAlreadySpinning)
