@@ -6,7 +6,6 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
-#include <utility>
 
 #include "quorvane_nav2_gridmap/anonymous_mapping.hpp"
 
@@ -47,20 +46,6 @@ TEST_F(AnonymousMappingTest, FailedMappingThrowsWithTheSystemsReason)
     EXPECT_NE(std::string(error.what()).find("Cannot allocate memory"), std::string::npos)
       << error.what();
   }
-}
-
-TEST_F(AnonymousMappingTest, MovingHandsTheMappingOver)
-{
-  AnonymousMapping first(4096);
-  void * address = first.data();
-  AnonymousMapping second(std::move(first));
-  EXPECT_TRUE(first.empty());
-  EXPECT_EQ(second.data(), address);
-  AnonymousMapping third(64);
-  third = std::move(second);
-  EXPECT_EQ(third.data(), address);
-  EXPECT_EQ(third.size(), 4096u);
-  EXPECT_TRUE(second.empty());
 }
 
 }  // namespace

@@ -1,21 +1,19 @@
 // The parameter operations plugins use: names prefixed by the plugin name, values from the
 // parameter file, rclcpp's own exceptions on misuse.
 
-#include <gtest/gtest.h>
-
-#include <fstream>
 #include <memory>
 #include <string>
 
-#include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 
+#include "test_gridmap_ros_support.hpp"
 #include "quorvane_nav2_gridmap/grid_map.hpp"
 
 namespace
 {
 
-constexpr char kParameters[] = R"(
+const auto * const kRos = ::testing::AddGlobalTestEnvironment(
+  new gridmap_test::RosEnvironment(R"(
 /parameter_host:
   ros__parameters:
     probe:
@@ -23,24 +21,7 @@ constexpr char kParameters[] = R"(
       label: "wide"
       count: 7
       enabled: true
-)";
-
-class RosEnvironment : public ::testing::Environment
-{
-public:
-  void SetUp() override
-  {
-    const std::string path = ::testing::TempDir() + "grid_map_parameters.yaml";
-    std::ofstream(path) << kParameters;
-    const char * argv[] = {"test_multi_grid_map_parameters", "--ros-args", "--params-file", path.c_str()};
-    rclcpp::init(4, argv);
-  }
-
-  void TearDown() override {rclcpp::shutdown();}
-};
-
-const ::testing::Environment * const kRosEnvironment =
-  ::testing::AddGlobalTestEnvironment(new RosEnvironment);
+)"));
 
 class ProbeMap : public quorvane_nav2_gridmap::GridMap
 {
@@ -52,28 +33,18 @@ public:
 class GridMapParametersTest : public ::testing::Test
 {
 protected:
-  void SetUp() override
-  {
-    node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("parameter_host");
-    map_.initialize("probe", node_, "map", nullptr, nullptr, nullptr);
-  }
+  void SetUp() override {map_.initialize("probe", node_, "map", nullptr, nullptr, nullptr);}
 
-  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node_;
+  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node_ =
+    std::make_shared<rclcpp_lifecycle::LifecycleNode>("parameter_host");
   ProbeMap map_;
 };
 
-TEST_F(GridMapParametersTest, DeclaresUnderThePluginName)
+TEST_F(GridMapParametersTest, DeclaresUnderThePluginNameWithFileOverrides)
 {
   map_.declareParameter("fresh", 0.75);
-  EXPECT_DOUBLE_EQ(node_->get_parameter("probe.fresh").as_double(), 0.75);
-  double value = 0.0;
-  map_.getParameter("fresh", value);
-  EXPECT_DOUBLE_EQ(value, 0.75);
-}
-
-TEST_F(GridMapParametersTest, ParameterFileOverridesTheDefault)
-{
   map_.declareParameter("given", 1.0);
+  EXPECT_DOUBLE_EQ(node_->get_parameter("probe.fresh").as_double(), 0.75);
   double given = 0.0;
   map_.getParameter("given", given);
   EXPECT_DOUBLE_EQ(given, 2.25);

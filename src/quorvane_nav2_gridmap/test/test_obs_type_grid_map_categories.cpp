@@ -54,32 +54,4 @@ TEST_F(CategroryTableTest, BitMapTakesTheTableBitsReplacingItsOwn)
   EXPECT_FALSE(bits.any());
 }
 
-class ObsTypeBitMapTest : public ::testing::Test {};
-
-TEST_F(ObsTypeBitMapTest, MaskTestsOnlyTheMaskedBits)
-{
-  ObsTypeBitMap bits;
-  EXPECT_FALSE(bits.any());
-  bits.set(0x14);
-  EXPECT_TRUE(bits.any());
-  EXPECT_TRUE(bits.any(0x10));
-  EXPECT_FALSE(bits.any(0x2 | 0x400));
-}
-
-TEST_F(ObsTypeBitMapTest, MergeAndOrAddBitsWhileSetAndResetReplaceThem)
-{
-  ObsTypeBitMap bits;
-  bits.set(0x4);
-  ObsTypeBitMap other;
-  other.set(0x8);
-  bits.merge(other);
-  EXPECT_EQ(bits.bits_, 0xCu);
-  bits.or_with(0x400);
-  EXPECT_EQ(bits.bits_, 0x40Cu);
-  bits.set(other);
-  EXPECT_EQ(bits.bits_, 0x8u);
-  bits.reset();
-  EXPECT_EQ(bits.bits_, 0u);
-}
-
 }  // namespace

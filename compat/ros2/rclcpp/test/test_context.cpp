@@ -124,6 +124,15 @@ TEST_F(ContextTest, SigintShutsDownTheGlobalContext)
   EXPECT_EQ(rclcpp::contexts::get_global_default_context()->shutdown_reason(), "signal handler");
 }
 
+TEST_F(ContextTest, SleepStartingAfterShutdownReturnsAtOnce)
+{
+  auto context = std::make_shared<rclcpp::Context>();
+  context->init(0, nullptr);
+  context->shutdown("done");
+  // An hour-long sleep: the test only finishes if the shut-down context ends it.
+  EXPECT_FALSE(context->sleep_for(std::chrono::hours(1)));
+}
+
 TEST_F(ContextTest, SignalHandlersCanBeLeftOut)
 {
   rclcpp::init(0, nullptr, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);

@@ -1,6 +1,7 @@
 // Node parameters: declaration, typing, overrides, setting, callbacks and rclcpp's exceptions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -362,4 +363,35 @@ TEST_F(ParametersTest, GetParameterOrFallsBackWithoutDeclaring)
   node->declare_parameter("present", 1.25);
   EXPECT_TRUE(node->get_parameter_or("present", value, 2.5));
   EXPECT_EQ(value, 1.25);
+}
+
+TEST_F(ParametersTest, UndeclaredModeDeclaresDynamicallyAndNotSetUndeclares)
+{
+  auto node = make_node(rclcpp::NodeOptions().allow_undeclared_parameters(true));
+  EXPECT_TRUE(node->set_parameters_atomically({{"a", 1}, {"b", "x"}}).successful);
+  EXPECT_TRUE(node->describe_parameter("a").dynamic_typing);
+  EXPECT_TRUE(node->set_parameter({"a", "now text"}).successful);
+  EXPECT_TRUE(node->set_parameter(rclcpp::Parameter("a")).successful);
+  EXPECT_FALSE(node->has_parameter("a"));
+  node->declare_parameter("fixed", 1);
+  auto refused = node->set_parameter(rclcpp::Parameter("fixed"));
+  EXPECT_FALSE(refused.successful);
+  EXPECT_EQ(refused.reason, "cannot undeclare an statically typed parameter");
+  EXPECT_EQ(node->describe_parameters({"ghost"}).at(0).name, "ghost");
+  EXPECT_EQ(node->get_parameter_types({"ghost"}).at(0), rclcpp::PARAMETER_NOT_SET);
+}
+
+TEST_F(ParametersTest, ListingWithoutPrefixesHonoursDepth)
+{
+  auto node = make_node();
+  node->declare_parameter("top", 1);
+  node->declare_parameter("one.two", 1);
+  node->declare_parameter("one.two.three", 1);
+  const auto shallow = node->list_parameters({}, 1);
+  EXPECT_NE(std::find(shallow.names.begin(), shallow.names.end(), "top"), shallow.names.end());
+  EXPECT_EQ(std::find(shallow.names.begin(), shallow.names.end(), "one.two"), shallow.names.end());
+  const auto all = node->list_parameters({}, 0);
+  EXPECT_NE(
+    std::find(all.names.begin(), all.names.end(), "one.two.three"), all.names.end());
+  EXPECT_NE(std::find(all.prefixes.begin(), all.prefixes.end(), "one.two"), all.prefixes.end());
 }

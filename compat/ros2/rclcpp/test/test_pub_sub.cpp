@@ -243,3 +243,33 @@ TEST_F(PubSubTest, MessageInfoCarriesTheSequenceAndPublisher)
   EXPECT_EQ(sequence, (std::vector<uint64_t>{1, 2}));
   EXPECT_TRUE(from_publisher);
 }
+
+TEST_F(PubSubTest, EndpointsReportTheirQosAndIdentity)
+{
+  auto pub = node_->create_publisher<Int32>("identity", rclcpp::QoS(3).transient_local());
+  auto other = node_->create_publisher<Int32>("identity", 1);
+  EXPECT_EQ(pub->get_queue_size(), 3u);
+  EXPECT_EQ(pub->get_actual_qos().durability(), rclcpp::DurabilityPolicy::TransientLocal);
+  EXPECT_FALSE(*pub == other->get_gid());
+  EXPECT_TRUE(*pub == pub->get_gid());
+  EXPECT_TRUE(pub->wait_for_all_acked(std::chrono::milliseconds(1)));
+  EXPECT_FALSE(pub->can_loan_messages());
+  auto sub = node_->create_subscription<Int32>(
+    "identity", rclcpp::SensorDataQoS(), [](const Int32 &) {});
+  EXPECT_EQ(sub->get_actual_qos().reliability(), rclcpp::ReliabilityPolicy::BestEffort);
+  EXPECT_EQ(sub->get_publisher_count(), 2u);
+  EXPECT_STREQ(sub->get_topic_name(), "/identity");
+}
+
+TEST_F(PubSubTest, NewMessageCallbackSeesQueuedAndNewMessages)
+{
+  auto sub = node_->create_subscription<Int32>("notify", 10, [](const Int32 &) {});
+  auto pub = node_->create_publisher<Int32>("notify", 10);
+  publish_values(pub, {1, 2});
+  std::vector<size_t> counts;
+  sub->set_on_new_message_callback([&counts](size_t count) {counts.push_back(count);});
+  publish_values(pub, {3});
+  sub->clear_on_new_message_callback();
+  publish_values(pub, {4});
+  EXPECT_EQ(counts, (std::vector<size_t>{2, 1}));
+}
