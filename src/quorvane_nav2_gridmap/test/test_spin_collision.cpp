@@ -3,27 +3,21 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <chrono>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "geometry_msgs/msg/pose2_d.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "geometry_msgs/msg/quaternion.hpp"
-#include "nav_msgs/msg/occupancy_grid.hpp"
 #include "nav_msgs/msg/path.hpp"
 #include "quorvane_nav2_gridmap/collision/collision_check.hpp"
 #include "quorvane_nav2_gridmap/collision/spin_collision.hpp"
 #include "quorvane_nav2_gridmap/gridmap_ros.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "test_gridmap_ros_support.hpp"
 
 namespace
 {
@@ -31,19 +25,18 @@ namespace
 using geometry_msgs::msg::Pose2D;
 using geometry_msgs::msg::PoseStamped;
 
+// A robot one metre long and 0.2 m wide, so that a turn sweeps far beyond where it stands.
+const auto * const kRos = ::testing::AddGlobalTestEnvironment(
+  new gridmap_test::RosEnvironment(R"(
+/**/spin_costmap:
+  ros__parameters:
+    footprint: "[[0.5, 0.1], [0.5, -0.1], [-0.5, -0.1], [-0.5, 0.1]]"
+    footprint_padding: 0.0
+)"));
+
 constexpr double kPi = 3.141592653589793;
 constexpr double kStep = 0.05;
-constexpr double kResolution = 0.05;
-constexpr unsigned int kCells = 80;
-
-// A robot one metre long and 0.2 m wide, so that a turn sweeps far beyond where it stands.
-constexpr const char * kParameters =
-  "/**/spin_costmap:\n"
-  "  ros__parameters:\n"
-  "    footprint: \"[[0.5, 0.1], [0.5, -0.1], [-0.5, -0.1], [-0.5, 0.1]]\"\n"
-  "    footprint_padding: 0.0\n";
-
-constexpr int8_t kLethal = 100;
+constexpr unsigned int kCells = 80;  // 4 m x 4 m at 0.05 m from the origin (0, 0)
 
 // The robot stands at (2.02, 2.02) facing +x; its front edge runs through cell column 50.
 constexpr double kCentre = 2.02;
@@ -90,80 +83,33 @@ nav_msgs::msg::Path pathThrough(const std::vector<std::pair<double, double>> & p
   return path;
 }
 
-nav_msgs::msg::OccupancyGrid mapWith(const std::vector<std::pair<unsigned int, unsigned int>> & cells)
+gridmap_test::CostGrid mapWith(const std::vector<std::pair<unsigned int, unsigned int>> & cells)
 {
-  nav_msgs::msg::OccupancyGrid map;
-  map.header.frame_id = "map";
-  map.info.resolution = kResolution;
-  map.info.width = kCells;
-  map.info.height = kCells;
-  map.info.origin.orientation.w = 1.0;
-  map.data.assign(kCells * kCells, 0);
+  gridmap_test::CostGrid grid(kCells, kCells);
   for (const auto & [mx, my] : cells) {
-    map.data[my * kCells + mx] = kLethal;
+    grid.lethal(mx, my);
   }
-  return map;
+  return grid;
 }
 
 class SpinCollisionTest : public ::testing::Test
 {
 protected:
-  static void SetUpTestSuite()
+  void startHost(const gridmap_test::CostGrid & grid)
   {
-    char pattern[] = "/tmp/spin_collision_testXXXXXX";
-    directory_ = mkdtemp(pattern);
-    const std::string file = directory_ + "/costmap.yaml";
-    std::ofstream(file) << kParameters;
-    const char * argv[] = {"test_spin_collision", "--ros-args", "--params-file", file.c_str()};
-    rclcpp::init(4, argv);
-  }
-
-  static void TearDownTestSuite()
-  {
-    rclcpp::shutdown();
-    std::filesystem::remove_all(directory_);
-  }
-
-  void SetUp() override
-  {
-    map_node_ = rclcpp::Node::make_shared("spin_test_map_server");
-    map_publisher_ = map_node_->create_publisher<nav_msgs::msg::OccupancyGrid>(
-      "/spin_costmap/map", rclcpp::QoS(1).reliable().transient_local());
-  }
-
-  void TearDown() override
-  {
-    spin_.reset();
-    checker_.reset();
-    host_.reset();
-  }
-
-  void startHost(const nav_msgs::msg::OccupancyGrid & map)
-  {
-    map_publisher_->publish(map);
     host_ = std::make_shared<quorvane_nav2_gridmap::GridMapROS>("spin", "");
     host_->configure();
     host_->activate();
+    serve(grid);
     host_->waitForCostmap();
     checker_ = std::make_shared<Collision::CollisionCheck>(host_);
     spin_ = std::make_shared<Collision::SpinCollision>(checker_);
   }
 
-  // A new map reaches the master costmap on the costmap thread; wait until it shows.
-  void replaceMap(const nav_msgs::msg::OccupancyGrid & map, unsigned int mx, unsigned int my)
+  void serve(const gridmap_test::CostGrid & grid)
   {
-    map_publisher_->publish(map);
-    auto * master = host_->costmap_ros_->getLayeredCostmap()->getCostmap();
-    for (int attempt = 0; attempt < 2000; ++attempt) {
-      {
-        std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*master->getMutex());
-        if (master->getCost(mx, my) == 254) {
-          return;
-        }
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    FAIL() << "the costmap node never applied the new map";
+    ASSERT_TRUE(map_server_.serve(grid, *host_->costmap_ros_->getLayeredCostmap()->getCostmap()))
+      << "the costmap node never took the map";
   }
 
   // The first heading offset, in whole steps towards `direction`, at which the checker itself
@@ -179,9 +125,8 @@ protected:
     return std::nan("");
   }
 
-  static inline std::string directory_;
-  rclcpp::Node::SharedPtr map_node_;
-  rclcpp::Publisher<nav_msgs::msg::OccupancyGrid>::SharedPtr map_publisher_;
+  std::shared_ptr<rclcpp::Node> helper_ = rclcpp::Node::make_shared("spin_test_map_server");
+  gridmap_test::MapServer map_server_{helper_, "/spin_costmap"};
   std::shared_ptr<quorvane_nav2_gridmap::GridMapROS> host_;
   std::shared_ptr<Collision::CollisionCheck> checker_;
   std::shared_ptr<Collision::SpinCollision> spin_;
@@ -343,7 +288,7 @@ TEST_F(SpinCollisionTest, EachTurnStartsFromAFreshSnapshot)
   const Pose2D start = pose2d(kCentre, kCentre, 0.0);
   double reached = 0.0;
   ASSERT_TRUE(spin_->simulation(0.1, 1.0, start, reached));
-  replaceMap(mapWith({{kFrontX, kCentreY}}), kFrontX, kCentreY);
+  serve(mapWith({{kFrontX, kCentreY}}));
   EXPECT_FALSE(spin_->simulation(0.1, 1.0, start, reached));
   EXPECT_EQ(reached, 0.0);
 }
