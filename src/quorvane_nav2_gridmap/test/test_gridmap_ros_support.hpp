@@ -5,6 +5,7 @@
 // a sink that captures the facade's log lines, and maps published on a costmap node's map topic.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -38,7 +39,9 @@ public:
 
   void SetUp() override
   {
-    const std::string path = ::testing::TempDir() + "gridmap_test_params.yaml";
+    // One file per process: test binaries may run side by side.
+    const std::string path =
+      ::testing::TempDir() + "gridmap_test_params_" + std::to_string(::getpid()) + ".yaml";
     std::ofstream(path) << parameters_;
     const char * argv[] = {"gridmap_test", "--ros-args", "--params-file", path.c_str()};
     rclcpp::init(4, argv);
