@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "rclcpp/contexts/default_context.hpp"
+#include "parameter_overrides.hpp"
 #include "ros_arguments.hpp"
 
 namespace rclcpp
@@ -55,6 +56,7 @@ void Context::init(int argc, char const * const * argv, const rclcpp::InitOption
   }
   auto ros_arguments = detail::RosArguments::extract(argc, argv);
   detail::RosArguments::validate(ros_arguments);
+  detail::ParameterOverrides::check(ros_arguments);
   global_ros_arguments_ = std::move(ros_arguments);
   init_options_ = init_options;
   shutdown_reason_.clear();

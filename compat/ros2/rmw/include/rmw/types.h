@@ -30,6 +30,16 @@ typedef struct rmw_gid_s
   uint8_t data[RMW_GID_STORAGE_SIZE];
 } rmw_gid_t;
 
+typedef struct rmw_message_info_s
+{
+  rmw_time_point_value_t source_timestamp;
+  rmw_time_point_value_t received_timestamp;
+  uint64_t publication_sequence_number;
+  uint64_t reception_sequence_number;
+  rmw_gid_t publisher_gid;
+  bool from_intra_process;
+} rmw_message_info_t;
+
 typedef struct rmw_request_id_s
 {
   int8_t writer_guid[16];

@@ -1,0 +1,94 @@
+// The callback list behind every filter: callbacks run in registration order, each given the
+// parameter form it asked for.
+#ifndef MESSAGE_FILTERS__SIGNAL1_H_
+#define MESSAGE_FILTERS__SIGNAL1_H_
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "message_filters/message_event.h"
+#include "message_filters/parameter_adapter.h"
+
+namespace message_filters
+{
+
+template<class M>
+class CallbackHelper1
+{
+public:
+  virtual ~CallbackHelper1() = default;
+  virtual void call(const MessageEvent<M const> & event, bool nonconst_need_copy) = 0;
+
+  typedef std::shared_ptr<CallbackHelper1<M>> Ptr;
+};
+
+template<typename P, typename M>
+class CallbackHelper1T : public CallbackHelper1<M>
+{
+public:
+  typedef ParameterAdapter<P> Adapter;
+  typedef std::function<void (typename Adapter::Parameter)> Callback;
+  typedef typename Adapter::Event Event;
+
+  explicit CallbackHelper1T(const Callback & cb)
+  : callback_(cb)
+  {
+  }
+
+  void call(const MessageEvent<M const> & event, bool nonconst_force_copy) override
+  {
+    Event my_event(event, nonconst_force_copy || event.nonConstWillCopy());
+    callback_(Adapter::getParameter(my_event));
+  }
+
+private:
+  Callback callback_;
+};
+
+template<class M>
+class Signal1
+{
+  typedef std::shared_ptr<CallbackHelper1<M>> CallbackHelper1Ptr;
+
+public:
+  template<typename P>
+  CallbackHelper1Ptr addCallback(const std::function<void(P)> & callback)
+  {
+    auto helper = std::make_shared<CallbackHelper1T<P, M>>(callback);
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    callbacks_.push_back(helper);
+    return helper;
+  }
+
+  void removeCallback(const CallbackHelper1Ptr & helper)
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    auto it = std::find(callbacks_.begin(), callbacks_.end(), helper);
+    if (it != callbacks_.end()) {
+      callbacks_.erase(it);
+    }
+  }
+
+  // The lock is held while calling, so a disconnect from another thread returns only once no call
+  // into that callback is running; it is recursive so that a callback may (dis)connect callbacks.
+  void call(const MessageEvent<M const> & event)
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const std::vector<CallbackHelper1Ptr> snapshot = callbacks_;
+    const bool nonconst_force_copy = snapshot.size() > 1;
+    for (const auto & helper : snapshot) {
+      helper->call(event, nonconst_force_copy);
+    }
+  }
+
+private:
+  std::recursive_mutex mutex_;
+  std::vector<CallbackHelper1Ptr> callbacks_;
+};
+
+}  // namespace message_filters
+
+#endif  // MESSAGE_FILTERS__SIGNAL1_H_

@@ -1,0 +1,19 @@
+// Guard condition options of the C layer.
+#ifndef RCL__GUARD_CONDITION_H_
+#define RCL__GUARD_CONDITION_H_
+
+#include "rcl/allocator.h"
+
+typedef struct rcl_guard_condition_options_s
+{
+  rcl_allocator_t allocator;
+} rcl_guard_condition_options_t;
+
+static inline rcl_guard_condition_options_t rcl_guard_condition_get_default_options(void)
+{
+  rcl_guard_condition_options_t options;
+  options.allocator = rcl_get_default_allocator();
+  return options;
+}
+
+#endif  // RCL__GUARD_CONDITION_H_

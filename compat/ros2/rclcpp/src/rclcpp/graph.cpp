@@ -1,0 +1,300 @@
+#include "graph.hpp"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rclcpp/client.hpp"
+#include "rclcpp/publisher_base.hpp"
+#include "rclcpp/service.hpp"
+#include "rclcpp/subscription_base.hpp"
+
+namespace rclcpp
+{
+namespace detail
+{
+namespace
+{
+
+template<typename T>
+void prune(std::vector<std::weak_ptr<T>> & entries)
+{
+  entries.erase(
+    std::remove_if(
+      entries.begin(), entries.end(), [](const std::weak_ptr<T> & e) {return e.expired();}),
+    entries.end());
+}
+
+template<typename T>
+std::vector<std::shared_ptr<T>> live(
+  const std::map<std::string, std::vector<std::weak_ptr<T>>> & entries, const std::string & name)
+{
+  std::vector<std::shared_ptr<T>> result;
+  auto it = entries.find(name);
+  if (it == entries.end()) {
+    return result;
+  }
+  for (const auto & weak : it->second) {
+    if (auto entry = weak.lock()) {
+      result.push_back(entry);
+    }
+  }
+  return result;
+}
+
+bool matches(const PublisherBase & publisher, const SubscriptionBase & subscription)
+{
+  return publisher.get_message_type() == subscription.get_message_type() &&
+         qos_check_compatible(publisher.get_actual_qos(), subscription.get_actual_qos())
+         .compatibility != QoSCompatibility::Error;
+}
+
+}  // namespace
+
+Graph & Graph::instance()
+{
+  // Never destroyed: entities owned by other statics may leave the graph during exit.
+  static Graph * graph = new Graph();
+  return *graph;
+}
+
+void Graph::add_node(
+  const std::shared_ptr<const void> & token, const std::string & name,
+  const std::string & namespace_)
+{
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    nodes_.erase(
+      std::remove_if(
+        nodes_.begin(), nodes_.end(), [](const NodeEntry & e) {return e.token.expired();}),
+      nodes_.end());
+    nodes_.push_back({token, name, namespace_});
+  }
+  notify_change();
+}
+
+void Graph::add_publisher(const std::shared_ptr<PublisherBase> & publisher)
+{
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto & entries = publishers_[publisher->get_topic_name()];
+    prune(entries);
+    entries.push_back(publisher);
+  }
+  notify_change();
+}
+
+void Graph::add_subscription(const std::shared_ptr<SubscriptionBase> & subscription)
+{
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto & entries = subscriptions_[subscription->get_topic_name()];
+    prune(entries);
+    entries.push_back(subscription);
+  }
+  notify_change();
+}
+
+void Graph::add_service(const std::shared_ptr<ServiceBase> & service)
+{
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto & entries = services_[service->get_service_name()];
+    prune(entries);
+    entries.push_back(service);
+  }
+  notify_change();
+}
+
+void Graph::add_client(const std::shared_ptr<ClientBase> & client)
+{
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto & entries = clients_[client->get_service_name()];
+    prune(entries);
+    entries.push_back(client);
+  }
+  notify_change();
+}
+
+std::vector<std::shared_ptr<SubscriptionBase>> Graph::matching_subscriptions(
+  const PublisherBase & publisher) const
+{
+  std::vector<std::shared_ptr<SubscriptionBase>> subscriptions;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    subscriptions = live(subscriptions_, publisher.get_topic_name());
+  }
+  subscriptions.erase(
+    std::remove_if(
+      subscriptions.begin(), subscriptions.end(),
+      [&publisher](const std::shared_ptr<SubscriptionBase> & s) {return !matches(publisher, *s);}),
+    subscriptions.end());
+  return subscriptions;
+}
+
+std::vector<std::shared_ptr<PublisherBase>> Graph::matching_publishers(
+  const SubscriptionBase & subscription) const
+{
+  std::vector<std::shared_ptr<PublisherBase>> publishers;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    publishers = live(publishers_, subscription.get_topic_name());
+  }
+  publishers.erase(
+    std::remove_if(
+      publishers.begin(), publishers.end(),
+      [&subscription](const std::shared_ptr<PublisherBase> & p) {
+        return !matches(*p, subscription);
+      }),
+    publishers.end());
+  return publishers;
+}
+
+std::shared_ptr<ServiceBase> Graph::find_service(const std::string & name) const
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto services = live(services_, name);
+  return services.empty() ? nullptr : services.front();
+}
+
+size_t Graph::count_publishers(const std::string & topic) const
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  return live(publishers_, topic).size();
+}
+
+size_t Graph::count_subscribers(const std::string & topic) const
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  return live(subscriptions_, topic).size();
+}
+
+Graph::NamesAndTypes Graph::topic_names_and_types() const
+{
+  NamesAndTypes result;
+  std::vector<std::shared_ptr<PublisherBase>> publishers;
+  std::vector<std::shared_ptr<SubscriptionBase>> subscriptions;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto & entry : publishers_) {
+      for (auto & p : live(publishers_, entry.first)) {
+        publishers.push_back(p);
+      }
+    }
+    for (const auto & entry : subscriptions_) {
+      for (auto & s : live(subscriptions_, entry.first)) {
+        subscriptions.push_back(s);
+      }
+    }
+  }
+  auto add = [&result](const std::string & topic, const std::string & type) {
+      auto & types = result[topic];
+      if (std::find(types.begin(), types.end(), type) == types.end()) {
+        types.push_back(type);
+      }
+    };
+  for (const auto & p : publishers) {
+    add(p->get_topic_name(), p->get_message_type_name());
+  }
+  for (const auto & s : subscriptions) {
+    add(s->get_topic_name(), s->get_message_type_name());
+  }
+  return result;
+}
+
+Graph::NamesAndTypes Graph::service_names_and_types(const std::string & node_fqn) const
+{
+  NamesAndTypes result;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const auto & entry : services_) {
+    for (const auto & service : live(services_, entry.first)) {
+      if (node_fqn.empty() || node_fqn == service->get_node_fully_qualified_name()) {
+        auto & types = result[entry.first];
+        if (std::find(types.begin(), types.end(), service->get_service_type_name()) ==
+          types.end())
+        {
+          types.push_back(service->get_service_type_name());
+        }
+      }
+    }
+  }
+  return result;
+}
+
+std::vector<std::pair<std::string, std::string>> Graph::node_names_and_namespaces() const
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::pair<std::string, std::string>> result;
+  for (const auto & node : nodes_) {
+    if (!node.token.expired()) {
+      result.emplace_back(node.name, node.namespace_);
+    }
+  }
+  return result;
+}
+
+size_t Graph::count_graph_users() const
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t count = 0;
+  for (const auto & event : events_) {
+    count += event.expired() ? 0 : 1;
+  }
+  return count;
+}
+
+void Graph::add_event(const rclcpp::Event::SharedPtr & event)
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  prune(events_);
+  events_.push_back(event);
+}
+
+void Graph::notify_change()
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++generation_;
+  for (const auto & weak : events_) {
+    if (auto event = weak.lock()) {
+      event->set();
+    }
+  }
+  changed_.notify_all();
+}
+
+bool Graph::wait_until(
+  const std::function<bool()> & done, std::chrono::nanoseconds timeout,
+  const rclcpp::Context::SharedPtr & context)
+{
+  auto handle = context->add_on_shutdown_callback([this]() {notify_change();});
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  uint64_t seen = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    seen = generation_;
+  }
+  bool result = done();
+  bool timed_out = false;
+  while (!result && !timed_out && context->is_valid()) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      auto changed = [this, &seen, &context]() {
+          return generation_ != seen || !context->is_valid();
+        };
+      if (timeout < std::chrono::nanoseconds::zero()) {
+        changed_.wait(lock, changed);
+      } else {
+        timed_out = !changed_.wait_until(lock, deadline, changed);
+      }
+      seen = generation_;
+    }
+    result = done();
+  }
+  context->remove_on_shutdown_callback(handle);
+  return result;
+}
+
+}  // namespace detail
+}  // namespace rclcpp

@@ -1,0 +1,126 @@
+#include "rclcpp/timer.hpp"
+
+#include <chrono>
+#include <stdexcept>
+
+namespace rclcpp
+{
+
+TimerBase::TimerBase(
+  Clock::SharedPtr clock, std::chrono::nanoseconds period, rclcpp::Context::SharedPtr context)
+: clock_(std::move(clock)), period_ns_(period.count()), context_(std::move(context)),
+  jump_link_(std::make_shared<JumpLink>())
+{
+  jump_link_->timer = this;
+  if (!clock_) {
+    throw std::invalid_argument("clock cannot be null");
+  }
+  next_call_ns_ = clock_->now().nanoseconds() + period_ns_;
+  if (clock_->get_clock_type() == RCL_ROS_TIME) {
+    // Simulated time only moves when /clock is received; every move may make this timer due.
+    rcl_jump_threshold_t any_change{true, {1}, {-1}};
+    auto link = jump_link_;
+    jump_handler_ = clock_->create_jump_callback(
+      nullptr,
+      [link](const rcl_time_jump_t & jump) {
+        std::lock_guard<std::mutex> link_lock(link->mutex);
+        if (link->timer) {
+          link->timer->on_time_jump(jump);
+        }
+      }, any_change);
+  }
+}
+
+TimerBase::~TimerBase()
+{
+  std::lock_guard<std::mutex> link_lock(jump_link_->mutex);
+  jump_link_->timer = nullptr;
+}
+
+void TimerBase::on_time_jump(const rcl_time_jump_t & jump)
+{
+  if (jump.clock_change != RCL_ROS_TIME_NO_CHANGE) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    next_call_ns_ = clock_->now().nanoseconds() + period_ns_;
+  }
+  notify_callback_group();
+}
+
+void TimerBase::cancel()
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  canceled_ = true;
+}
+
+bool TimerBase::is_canceled()
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  return canceled_;
+}
+
+void TimerBase::reset()
+{
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    canceled_ = false;
+    next_call_ns_ = clock_->now().nanoseconds() + period_ns_;
+  }
+  notify_callback_group();
+}
+
+bool TimerBase::call()
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  const int64_t now = clock_->now().nanoseconds();
+  if (canceled_ || now < next_call_ns_) {
+    return false;
+  }
+  if (period_ns_ <= 0) {
+    next_call_ns_ = now;
+  } else {
+    // Skip the expiries that were missed; the next call stays on the original period grid.
+    next_call_ns_ += period_ns_ * ((now - next_call_ns_) / period_ns_ + 1);
+  }
+  return true;
+}
+
+Clock::SharedPtr TimerBase::get_clock()
+{
+  return clock_;
+}
+
+std::chrono::nanoseconds TimerBase::time_until_trigger()
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (canceled_) {
+    return std::chrono::nanoseconds::max();
+  }
+  return std::chrono::nanoseconds(next_call_ns_ - clock_->now().nanoseconds());
+}
+
+bool TimerBase::is_ready()
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !canceled_ && clock_->now().nanoseconds() >= next_call_ns_;
+}
+
+bool TimerBase::exchange_in_use_by_wait_set_state(bool in_use_state)
+{
+  return in_use_by_wait_set_.exchange(in_use_state);
+}
+
+bool TimerBase::is_ready_to_execute()
+{
+  return is_ready();
+}
+
+bool TimerBase::execute_one()
+{
+  if (!call()) {
+    return false;
+  }
+  execute_callback();
+  return true;
+}
+
+}  // namespace rclcpp

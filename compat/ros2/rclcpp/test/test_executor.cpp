@@ -1,0 +1,266 @@
+// Executors and callback groups: who runs which callback, when, and on how many threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "rclcpp/rclcpp.hpp"
+#include "std_msgs/msg/string.hpp"
+
+using namespace std::chrono_literals;
+using Int32 = std_msgs::msg::String;
+
+namespace
+{
+
+// Waits (generously) for a condition that other threads make true.
+template<typename Predicate>
+bool eventually(Predicate predicate, std::chrono::milliseconds limit = 10s)
+{
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!predicate()) {
+    if (std::chrono::steady_clock::now() > end) {
+      return false;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+}  // namespace
+
+class ExecutorTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    rclcpp::init(0, nullptr);
+    node_ = std::make_shared<rclcpp::Node>("executor_test");
+  }
+  void TearDown() override
+  {
+    node_.reset();
+    rclcpp::shutdown();
+  }
+
+  std::shared_ptr<rclcpp::Node> node_;
+};
+
+TEST_F(ExecutorTest, MutuallyExclusiveGroupNeverOverlapsCallbacks)
+{
+  auto group = node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
+  std::atomic<int> active{0};
+  std::atomic<int> max_active{0};
+  std::atomic<int> calls{0};
+  auto body = [&]() {
+      const int now = ++active;
+      max_active = std::max(max_active.load(), now);
+      std::this_thread::sleep_for(2ms);
+      --active;
+      ++calls;
+    };
+  auto t1 = node_->create_wall_timer(1ms, body, group);
+  auto t2 = node_->create_wall_timer(1ms, body, group);
+  auto t3 = node_->create_wall_timer(1ms, body, group);
+  rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 4);
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  EXPECT_TRUE(eventually([&]() {return calls.load() >= 30;}));
+  executor.cancel();
+  spinner.join();
+  EXPECT_EQ(max_active.load(), 1);
+}
+
+TEST_F(ExecutorTest, ReentrantGroupRunsCallbacksConcurrently)
+{
+  auto group = node_->create_callback_group(rclcpp::CallbackGroupType::Reentrant);
+  std::mutex mutex;
+  std::condition_variable both_inside;
+  int inside = 0;
+  std::atomic<int> met{0};
+  auto body = [&]() {
+      std::unique_lock<std::mutex> lock(mutex);
+      ++inside;
+      both_inside.notify_all();
+      if (both_inside.wait_for(lock, 5s, [&]() {return inside >= 2;})) {
+        ++met;
+      }
+    };
+  rclcpp::SubscriptionOptions options;
+  options.callback_group = group;
+  auto s1 = node_->create_subscription<Int32>("re", 10, [&](const Int32 &) {body();}, options);
+  auto s2 = node_->create_subscription<Int32>("re", 10, [&](const Int32 &) {body();}, options);
+  rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 3);
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  node_->create_publisher<Int32>("re", 10)->publish(Int32());
+  EXPECT_TRUE(eventually([&]() {return met.load() == 2;}));
+  executor.cancel();
+  spinner.join();
+}
+
+TEST_F(ExecutorTest, GroupNotAddedAutomaticallyNeedsAddCallbackGroup)
+{
+  auto manual = node_->create_callback_group(
+    rclcpp::CallbackGroupType::MutuallyExclusive, false);
+  std::atomic<int> manual_calls{0};
+  std::atomic<int> default_calls{0};
+  auto manual_timer = node_->create_wall_timer(1ms, [&]() {++manual_calls;}, manual);
+  auto default_timer = node_->create_wall_timer(1ms, [&]() {++default_calls;});
+  rclcpp::executors::SingleThreadedExecutor node_executor;
+  node_executor.add_node(node_);
+  std::thread spinner([&node_executor]() {node_executor.spin();});
+  EXPECT_TRUE(eventually([&]() {return default_calls.load() >= 5;}));
+  node_executor.cancel();
+  spinner.join();
+  EXPECT_EQ(manual_calls.load(), 0);
+
+  rclcpp::executors::SingleThreadedExecutor group_executor;
+  group_executor.add_callback_group(manual, node_->get_node_base_interface());
+  std::thread group_spinner([&group_executor]() {group_executor.spin();});
+  EXPECT_TRUE(eventually([&]() {return manual_calls.load() >= 5;}));
+  group_executor.cancel();
+  group_spinner.join();
+}
+
+TEST_F(ExecutorTest, AGroupAndANodeBelongToOneExecutor)
+{
+  auto group = node_->create_callback_group(rclcpp::CallbackGroupType::Reentrant, false);
+  rclcpp::executors::SingleThreadedExecutor first;
+  rclcpp::executors::SingleThreadedExecutor second;
+  first.add_callback_group(group, node_->get_node_base_interface());
+  try {
+    second.add_callback_group(group, node_->get_node_base_interface());
+    FAIL() << "group added to two executors";
+  } catch (const std::runtime_error & e) {
+    EXPECT_STREQ(e.what(), "Callback group has already been added to an executor.");
+  }
+  first.add_node(node_);
+  try {
+    second.add_node(node_);
+    FAIL() << "node added to two executors";
+  } catch (const std::runtime_error & e) {
+    EXPECT_STREQ(e.what(), "Node '/executor_test' has already been added to an executor.");
+  }
+  EXPECT_THROW(second.remove_node(node_), std::runtime_error);
+  first.remove_callback_group(group);
+  EXPECT_NO_THROW(second.add_callback_group(group, node_->get_node_base_interface()));
+  EXPECT_THROW(first.remove_callback_group(group), std::runtime_error);
+}
+
+TEST_F(ExecutorTest, BlockedSpinWakesForNewWorkCancelAndShutdown)
+{
+  std::atomic<int> received{0};
+  auto sub = node_->create_subscription<Int32>("wake", 10, [&](const Int32 &) {++received;});
+  auto pub = node_->create_publisher<Int32>("wake", 10);
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  pub->publish(Int32());
+  EXPECT_TRUE(eventually([&]() {return received.load() == 1;}));
+  executor.cancel();
+  spinner.join();
+  EXPECT_FALSE(executor.is_spinning());
+
+  std::thread second_spin([&executor]() {executor.spin();});
+  EXPECT_TRUE(eventually([&]() {return executor.is_spinning();}));
+  rclcpp::shutdown();
+  second_spin.join();
+}
+
+TEST_F(ExecutorTest, CancelBeforeTheSpinThreadStartsStillStopsIt)
+{
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node_);
+  executor.cancel();
+  std::thread spinner([&executor]() {executor.spin();});
+  spinner.join();
+  EXPECT_FALSE(executor.is_spinning());
+}
+
+TEST_F(ExecutorTest, SpinningTwiceIsRejected)
+{
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  EXPECT_TRUE(eventually([&]() {return executor.is_spinning();}));
+  try {
+    executor.spin_some();
+    FAIL() << "spin_some while spinning";
+  } catch (const std::runtime_error & e) {
+    EXPECT_STREQ(e.what(), "spin_some() called while already spinning");
+  }
+  executor.cancel();
+  spinner.join();
+}
+
+TEST_F(ExecutorTest, SpinUntilFutureCompleteReportsSuccessTimeoutAndInterruption)
+{
+  std::promise<int> promise;
+  auto future = promise.get_future().share();
+  auto timer = node_->create_wall_timer(1ms, [&promise, done = false]() mutable {
+        if (!done) {
+          done = true;
+          promise.set_value(5);
+        }
+      });
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node_);
+  EXPECT_EQ(executor.spin_until_future_complete(future, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  EXPECT_EQ(future.get(), 5);
+  timer->cancel();
+
+  std::promise<void> never;
+  auto never_future = never.get_future();
+  EXPECT_EQ(
+    executor.spin_until_future_complete(never_future, 20ms), rclcpp::FutureReturnCode::TIMEOUT);
+
+  std::thread stopper([]() {
+      std::this_thread::sleep_for(20ms);
+      rclcpp::shutdown();
+    });
+  EXPECT_EQ(
+    executor.spin_until_future_complete(never_future), rclcpp::FutureReturnCode::INTERRUPTED);
+  stopper.join();
+}
+
+TEST_F(ExecutorTest, DestroyingASubscriptionWhileSpinningIsSafe)
+{
+  std::atomic<int> received{0};
+  auto sub = node_->create_subscription<Int32>("churn", 10, [&](const Int32 &) {++received;});
+  auto pub = node_->create_publisher<Int32>("churn", 10);
+  rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 2);
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  for (int i = 0; i < 200; ++i) {
+    pub->publish(Int32());
+    if (i == 100) {
+      sub.reset();
+    }
+  }
+  auto replacement = node_->create_subscription<Int32>(
+    "churn", 10, [&](const Int32 &) {received += 1000;});
+  pub->publish(Int32());
+  EXPECT_TRUE(eventually([&]() {return received.load() >= 1000;}));
+  executor.cancel();
+  spinner.join();
+}
+
+TEST_F(ExecutorTest, GlobalSpinHelpersServeTheNode)
+{
+  std::atomic<int> received{0};
+  auto sub = node_->create_subscription<Int32>("helper", 10, [&](const Int32 &) {++received;});
+  node_->create_publisher<Int32>("helper", 10)->publish(Int32());
+  rclcpp::spin_some(node_);
+  EXPECT_EQ(received.load(), 1);
+  std::thread spinner([this]() {rclcpp::spin(node_);});
+  std::this_thread::sleep_for(10ms);
+  rclcpp::shutdown();
+  spinner.join();
+}

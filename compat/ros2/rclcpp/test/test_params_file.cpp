@@ -1,0 +1,123 @@
+// Parameter overrides from --ros-args: -p values and --params-file in the ROS 2 YAML layout.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rclcpp/rclcpp.hpp"
+
+class ParamsFileTest : public ::testing::Test
+{
+protected:
+  void TearDown() override
+  {
+    rclcpp::shutdown();
+    for (const auto & path : files_) {
+      std::remove(path.c_str());
+    }
+  }
+
+  std::string write_file(const std::string & content)
+  {
+    const std::string path = ::testing::TempDir() + "params_" +
+      std::to_string(files_.size()) + "_" +
+      ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".yaml";
+    std::ofstream(path) << content;
+    files_.push_back(path);
+    return path;
+  }
+
+  static void init_with(const std::vector<std::string> & arguments)
+  {
+    std::vector<const char *> argv{"test"};
+    for (const auto & a : arguments) {
+      argv.push_back(a.c_str());
+    }
+    rclcpp::init(static_cast<int>(argv.size()), argv.data());
+  }
+
+  std::vector<std::string> files_;
+};
+
+TEST_F(ParamsFileTest, DashPValuesAreYamlTyped)
+{
+  init_with(
+    {"--ros-args", "-p", "i:=3", "-p", "d:=2.5", "-p", "b:=true", "-p", "s:=hello", "-p",
+      "q:='42'", "-p", "list:=[1, 2, 3]", "-p", "names:=[a, b]"});
+  auto node = std::make_shared<rclcpp::Node>(
+    "typed", rclcpp::NodeOptions().automatically_declare_parameters_from_overrides(true));
+  EXPECT_EQ(node->get_parameter("i").get_type(), rclcpp::PARAMETER_INTEGER);
+  EXPECT_EQ(node->get_parameter("d").as_double(), 2.5);
+  EXPECT_TRUE(node->get_parameter("b").as_bool());
+  EXPECT_EQ(node->get_parameter("s").as_string(), "hello");
+  EXPECT_EQ(node->get_parameter("q").as_string(), "42");
+  EXPECT_EQ(node->get_parameter("list").as_integer_array(), (std::vector<int64_t>{1, 2, 3}));
+  EXPECT_EQ(node->get_parameter("names").as_string_array(), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(ParamsFileTest, NodeKeysSelectWhichNodesGetTheValues)
+{
+  const auto path = write_file(
+    "/**:\n"
+    "  ros__parameters:\n"
+    "    everyone: 1\n"
+    "/**/planner:\n"
+    "  ros__parameters:\n"
+    "    any_namespace: 2\n"
+    "/robot/planner:\n"
+    "  ros__parameters:\n"
+    "    exact: 3\n"
+    "    nested:\n"
+    "      depth: 4.0\n"
+    "robot:\n"
+    "  planner:\n"
+    "    ros__parameters:\n"
+    "      by_namespace_map: true\n"
+    "other_node:\n"
+    "  ros__parameters:\n"
+    "    not_mine: 5\n");
+  init_with({"--ros-args", "--params-file", path});
+  auto planner = std::make_shared<rclcpp::Node>("planner", "/robot");
+  EXPECT_EQ(planner->declare_parameter("everyone", 0), 1);
+  EXPECT_EQ(planner->declare_parameter("any_namespace", 0), 2);
+  EXPECT_EQ(planner->declare_parameter("exact", 0), 3);
+  EXPECT_EQ(planner->declare_parameter("nested.depth", 0.0), 4.0);
+  EXPECT_TRUE(planner->declare_parameter("by_namespace_map", false));
+  EXPECT_EQ(planner->declare_parameter("not_mine", 0), 0);
+  auto elsewhere = std::make_shared<rclcpp::Node>("planner", "/other");
+  EXPECT_EQ(elsewhere->declare_parameter("any_namespace", 0), 2);
+  EXPECT_EQ(elsewhere->declare_parameter("exact", 0), 0);
+}
+
+TEST_F(ParamsFileTest, PrecedenceIsGlobalThenNodeArgumentsThenOverrides)
+{
+  const auto path = write_file("/**:\n  ros__parameters:\n    v: 1\n    w: 1\n    x: 1\n");
+  init_with({"--ros-args", "--params-file", path, "-p", "w:=2"});
+  auto node = std::make_shared<rclcpp::Node>(
+    "prec", rclcpp::NodeOptions()
+    .arguments({"--ros-args", "-p", "x:=3"})
+    .append_parameter_override("x", 4));
+  EXPECT_EQ(node->declare_parameter("v", 0), 1);
+  EXPECT_EQ(node->declare_parameter("w", 0), 2);
+  EXPECT_EQ(node->declare_parameter("x", 0), 4);
+  auto isolated = std::make_shared<rclcpp::Node>(
+    "isolated", rclcpp::NodeOptions().use_global_arguments(false));
+  EXPECT_EQ(isolated->declare_parameter("v", 0), 0);
+}
+
+TEST_F(ParamsFileTest, BrokenFilesAndRulesFailAtInit)
+{
+  const auto path = write_file("/**:\n  ros__parameters:\n    mixed: [1, a]\n");
+  EXPECT_THROW(
+    init_with({"--ros-args", "--params-file", path}),
+    rclcpp::exceptions::RCLInvalidROSArgsError);
+  EXPECT_THROW(
+    init_with({"--ros-args", "--params-file", "/nonexistent/params.yaml"}),
+    rclcpp::exceptions::RCLInvalidROSArgsError);
+  EXPECT_THROW(init_with({"--ros-args", "-p", "no_separator"}),
+    rclcpp::exceptions::RCLInvalidROSArgsError);
+  EXPECT_FALSE(rclcpp::ok());
+}

@@ -1,0 +1,97 @@
+// wait_for_message: a message arrives, the wait times out, or the context shuts down.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "rclcpp/rclcpp.hpp"
+#include "rclcpp/wait_for_message.hpp"
+#include "std_msgs/msg/string.hpp"
+
+using namespace std::chrono_literals;
+using std_msgs::msg::String;
+
+class WaitForMessageTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    rclcpp::init(0, nullptr);
+    node_ = std::make_shared<rclcpp::Node>("waiter");
+    publisher_ = node_->create_publisher<String>("/wait_topic", 10);
+  }
+  void TearDown() override
+  {
+    if (publisher_thread_.joinable()) {
+      publisher_thread_.join();
+    }
+    rclcpp::shutdown();
+  }
+
+  void publish_later(const std::string & text)
+  {
+    publisher_thread_ = std::thread([this, text]() {
+        std::this_thread::sleep_for(20ms);
+        String msg;
+        msg.data = text;
+        publisher_->publish(msg);
+      });
+  }
+
+  std::shared_ptr<rclcpp::Node> node_;
+  rclcpp::Publisher<String>::SharedPtr publisher_;
+  std::thread publisher_thread_;
+};
+
+TEST_F(WaitForMessageTest, ReturnsTheNextMessageOnTheTopic)
+{
+  publish_later("hello");
+  String out;
+  EXPECT_TRUE(rclcpp::wait_for_message(out, node_, "/wait_topic", 10s));
+  EXPECT_EQ(out.data, "hello");
+}
+
+TEST_F(WaitForMessageTest, WorksWhileTheNodeIsSpun)
+{
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  publish_later("spun");
+  String out;
+  EXPECT_TRUE(rclcpp::wait_for_message(out, node_, "/wait_topic", 10s));
+  EXPECT_EQ(out.data, "spun");
+  executor.cancel();
+  spinner.join();
+}
+
+TEST_F(WaitForMessageTest, SubscriptionOverloadUsesQueuedMessages)
+{
+  auto subscription = node_->create_subscription<String>(
+    "/wait_topic", 10, [](String::ConstSharedPtr) {});
+  String msg;
+  msg.data = "queued";
+  publisher_->publish(msg);
+  String out;
+  EXPECT_TRUE(rclcpp::wait_for_message(out, subscription, node_->get_node_options().context(), 1s));
+  EXPECT_EQ(out.data, "queued");
+}
+
+TEST_F(WaitForMessageTest, TimesOutWithoutMessages)
+{
+  String out;
+  out.data = "untouched";
+  EXPECT_FALSE(rclcpp::wait_for_message(out, node_, "/wait_topic", 20ms));
+  EXPECT_EQ(out.data, "untouched");
+}
+
+TEST_F(WaitForMessageTest, ShutdownEndsAnUnboundedWait)
+{
+  std::thread stopper([]() {
+      std::this_thread::sleep_for(20ms);
+      rclcpp::shutdown();
+    });
+  String out;
+  EXPECT_FALSE(rclcpp::wait_for_message(out, node_, "/wait_topic"));
+  stopper.join();
+}

@@ -1,0 +1,172 @@
+// The transform buffer nodes use: a tf2::BufferCore with a clock, lookups that wait for data up to a
+// time-out, and asynchronous waits whose time-outs run on timers.
+#ifndef TF2_ROS__BUFFER_H_
+#define TF2_ROS__BUFFER_H_
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "geometry_msgs/msg/transform_stamped.hpp"
+#include "rclcpp/rclcpp.hpp"
+#include "tf2/buffer_core.h"
+#include "tf2/time.h"
+#include "tf2_msgs/srv/frame_graph.hpp"
+#include "tf2_ros/async_buffer_interface.h"
+#include "tf2_ros/buffer_interface.h"
+#include "tf2_ros/create_timer_interface.h"
+
+namespace tf2_ros
+{
+
+static const char threading_error[] =
+  "Do not call canTransform or lookupTransform with a timeout unless you are using another thread "
+  "for populating data. Without a dedicated thread it will always timeout.  If you have a separate "
+  "thread servicing tf messages, call setUsingDedicatedThread(true) on your Buffer instance.";
+
+class Buffer : public BufferInterface, public AsyncBufferInterface, public tf2::BufferCore
+{
+public:
+  using tf2::BufferCore::lookupTransform;
+  using tf2::BufferCore::canTransform;
+  using SharedPtr = std::shared_ptr<tf2_ros::Buffer>;
+
+  // With a node, the buffer offers the tf2_frames service and logs through the node's logger.
+  Buffer(
+    rclcpp::Clock::SharedPtr clock,
+    tf2::Duration cache_time = tf2::Duration(tf2::BUFFER_CORE_DEFAULT_CACHE_TIME),
+    rclcpp::Node::SharedPtr node = rclcpp::Node::SharedPtr());
+
+  ~Buffer() override;
+
+  geometry_msgs::msg::TransformStamped
+  lookupTransform(
+    const std::string & target_frame, const std::string & source_frame,
+    const tf2::TimePoint & time, const tf2::Duration timeout) const override;
+
+  geometry_msgs::msg::TransformStamped
+  lookupTransform(
+    const std::string & target_frame, const std::string & source_frame,
+    const rclcpp::Time & time,
+    const rclcpp::Duration timeout = rclcpp::Duration::from_nanoseconds(0)) const;
+
+  geometry_msgs::msg::TransformStamped
+  lookupTransform(
+    const std::string & target_frame, const tf2::TimePoint & target_time,
+    const std::string & source_frame, const tf2::TimePoint & source_time,
+    const std::string & fixed_frame, const tf2::Duration timeout) const override;
+
+  geometry_msgs::msg::TransformStamped
+  lookupTransform(
+    const std::string & target_frame, const rclcpp::Time & target_time,
+    const std::string & source_frame, const rclcpp::Time & source_time,
+    const std::string & fixed_frame,
+    const rclcpp::Duration timeout = rclcpp::Duration::from_nanoseconds(0)) const;
+
+  bool
+  canTransform(
+    const std::string & target_frame, const std::string & source_frame,
+    const tf2::TimePoint & target_time, const tf2::Duration timeout,
+    std::string * errstr = NULL) const override;
+
+  bool
+  canTransform(
+    const std::string & target_frame, const std::string & source_frame,
+    const rclcpp::Time & time,
+    const rclcpp::Duration timeout = rclcpp::Duration::from_nanoseconds(0),
+    std::string * errstr = NULL) const;
+
+  bool
+  canTransform(
+    const std::string & target_frame, const tf2::TimePoint & target_time,
+    const std::string & source_frame, const tf2::TimePoint & source_time,
+    const std::string & fixed_frame, const tf2::Duration timeout,
+    std::string * errstr = NULL) const override;
+
+  bool
+  canTransform(
+    const std::string & target_frame, const rclcpp::Time & target_time,
+    const std::string & source_frame, const rclcpp::Time & source_time,
+    const std::string & fixed_frame,
+    const rclcpp::Duration timeout = rclcpp::Duration::from_nanoseconds(0),
+    std::string * errstr = NULL) const;
+
+  TransformStampedFuture
+  waitForTransform(
+    const std::string & target_frame, const std::string & source_frame,
+    const tf2::TimePoint & time, const tf2::Duration & timeout,
+    TransformReadyCallback callback) override;
+
+  TransformStampedFuture
+  waitForTransform(
+    const std::string & target_frame, const std::string & source_frame,
+    const rclcpp::Time & time, const rclcpp::Duration & timeout,
+    TransformReadyCallback callback)
+  {
+    return waitForTransform(
+      target_frame, source_frame, fromRclcpp(time), fromRclcpp(timeout), callback);
+  }
+
+  void cancel(const TransformStampedFuture & ts_future) override;
+
+  inline void setCreateTimerInterface(CreateTimerInterface::SharedPtr create_timer_interface)
+  {
+    std::lock_guard<std::mutex> lock(async_mutex_);
+    timer_interface_ = create_timer_interface;
+  }
+
+private:
+  struct AsyncRequest;
+
+  bool checkAndErrorDedicatedThreadPresent(std::string * errstr) const;
+  void onTimeJump(const rcl_time_jump_t & jump);
+  void getFrames(
+    const tf2_msgs::srv::FrameGraph::Request::SharedPtr request,
+    tf2_msgs::srv::FrameGraph::Response::SharedPtr response);
+  rclcpp::Logger getLogger() const;
+
+  // Blocks until `ready` holds, the deadline passes or the context shuts down. Each leg names a
+  // (target, source, time) whose arrival is worth re-checking `ready` for.
+  struct WaitLeg
+  {
+    std::string target;
+    std::string source;
+    tf2::TimePoint time;
+  };
+  void waitUntil(
+    const std::function<bool()> & ready, const std::vector<WaitLeg> & legs,
+    const tf2::Duration & timeout) const;
+  void wake() const;
+
+  void completeAsync(
+    const std::shared_ptr<AsyncRequest> & request, tf2::TransformableResult result);
+  void timeoutAsync(const std::shared_ptr<AsyncRequest> & request);
+  // Marks the request complete; false if something else completed it first.
+  bool finishAsync(const std::shared_ptr<AsyncRequest> & request, TransformStampedFuture & future);
+
+  rclcpp::Clock::SharedPtr clock_;
+  rclcpp::Node::SharedPtr node_;
+  rclcpp::JumpHandler::SharedPtr jump_handler_;
+  rclcpp::Service<tf2_msgs::srv::FrameGraph>::SharedPtr frames_server_;
+
+  // Generation counter bumped on every notification, so waiters notice wake-ups they did not sleep
+  // through.
+  mutable std::mutex wait_mutex_;
+  mutable std::condition_variable wait_cv_;
+  mutable uint64_t wake_generation_{0};
+  rclcpp::Context::SharedPtr context_;
+  rclcpp::OnShutdownCallbackHandle shutdown_handle_;
+
+  std::mutex async_mutex_;
+  CreateTimerInterface::SharedPtr timer_interface_;
+  std::map<tf2::TransformableRequestHandle, std::shared_ptr<AsyncRequest>> async_requests_;
+};
+
+}  // namespace tf2_ros
+
+#endif  // TF2_ROS__BUFFER_H_

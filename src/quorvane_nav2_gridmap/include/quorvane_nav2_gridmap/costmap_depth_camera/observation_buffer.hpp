@@ -1,0 +1,100 @@
+#ifndef QUORVANE_NAV2_GRIDMAP__COSTMAP_DEPTH_CAMERA__OBSERVATION_BUFFER_HPP_
+#define QUORVANE_NAV2_GRIDMAP__COSTMAP_DEPTH_CAMERA__OBSERVATION_BUFFER_HPP_
+
+// Keeps the recent messages of one depth-camera source as observations in the global frame,
+// measures their arrival rate, and refills the source's frustum detector from every kept point.
+
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <geometry_msgs/msg/polygon.hpp>
+#include <geometry_msgs/msg/transform_stamped.hpp>
+#include <quorvane_protocol/msg/semantic_point_cloud.hpp>
+#include <rclcpp/clock.hpp>
+#include <rclcpp/duration.hpp>
+#include <rclcpp/logger.hpp>
+#include <rclcpp/time.hpp>
+#include <tf2_ros/buffer.h>
+
+#include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_detector.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/observation.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/observation_buffer_options.hpp"
+
+namespace costmap_depth_camera
+{
+
+class ObservationBuffer
+{
+public:
+  // `clock` is the owning node's ROS clock: observation ages and the rate check are measured on it.
+  ObservationBuffer(
+    const ObservationBufferOptions & options, const std::string & global_frame,
+    tf2_ros::Buffer & tf_buffer, double tf_tolerance, std::shared_ptr<rclcpp::Clock> clock,
+    rclcpp::Logger logger, std::shared_ptr<FrustumDetector> detector);
+  ObservationBuffer(const ObservationBuffer &) = delete;
+  ObservationBuffer & operator=(const ObservationBuffer &) = delete;
+  ~ObservationBuffer() = default;
+
+  // Stores the message as the newest observation; false, with the buffer unchanged, when it is
+  // refused or its transform is missing. The caller holds lock_.
+  bool bufferCloud(const quorvane_protocol::msg::SemanticPointCloud & message);
+  void purgeStaleObservations();
+  bool isCurrent() const;
+  void resetLastUpdated();
+  // Drops the rate stamps older than ten seconds once the oldest is.
+  void cleanHZCache();
+  void cacheForHZ(rclcpp::Time stamp);
+  // hz is the measured rate (-1 when no rate is expected); false when it is below expected_hz or
+  // cannot be measured.
+  bool checkHZ(double & hz);
+  // Appends every kept observation, newest first; the caller holds lock_.
+  void getObservations(std::vector<Observation> & observations);
+  // getObservations, then refills the detector (when there is one) from every kept point and
+  // hands it out; the caller holds lock_.
+  void getObservationsAndFrustumDetector(
+    std::vector<Observation> & observations,
+    std::vector<std::shared_ptr<FrustumDetector>> & detectors, bool trace);
+
+  const ObservationBufferOptions & options() const {return options_;}
+  const rclcpp::Time & last_updated() const {return last_updated_;}
+  const geometry_msgs::msg::TransformStamped & camera_transform() const {return camera_transform_;}
+  const geometry_msgs::msg::Polygon & shape() const {return shape_;}
+
+private:
+  // Why a sub-cloud cannot be read safely; empty when it can.
+  static std::string cloudDefect(const sensor_msgs::msg::PointCloud2 & cloud);
+  geometry_msgs::msg::TransformStamped lookupToGlobal(
+    const std::string & frame, const builtin_interfaces::msg::Time & stamp) const;
+  PointCloud transformSubCloud(
+    const quorvane_protocol::msg::SemanticCloud & sub_cloud, const Eigen::Matrix3f & rotation,
+    const Eigen::Vector3f & translation) const;
+
+  std::list<rclcpp::Time> hz_cache_;  // oldest first
+  std::recursive_mutex hz_mutex_;
+  ObservationBufferOptions options_;
+  std::string global_frame_;
+  tf2_ros::Buffer & tf_buffer_;
+  double tf_tolerance_;
+  rclcpp::Duration keep_time_;
+  rclcpp::Time last_updated_;
+  std::shared_ptr<rclcpp::Clock> clock_;
+  rclcpp::Logger logger_;
+  // Camera frame to global frame at the stamp of the last stored message.
+  geometry_msgs::msg::TransformStamped camera_transform_;
+  // The last stored message's shape, in the global frame.
+  geometry_msgs::msg::Polygon shape_;
+  std::list<Observation> observation_list_;  // newest first
+
+public:
+  // Set by the front end, under lock_, once the camera's CameraInfo is known.
+  std::shared_ptr<FrustumDetector> frustum_detector_;
+  // Taken by the callers around bufferCloud and the reads, never inside this class.
+  std::mutex lock_;
+};
+
+}  // namespace costmap_depth_camera
+
+#endif  // QUORVANE_NAV2_GRIDMAP__COSTMAP_DEPTH_CAMERA__OBSERVATION_BUFFER_HPP_

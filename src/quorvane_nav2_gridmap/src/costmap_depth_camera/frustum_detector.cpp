@@ -1,0 +1,351 @@
+#include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_detector.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <pcl_ros/transforms.hpp>
+
+namespace costmap_depth_camera
+{
+namespace
+{
+
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+// Number of bins of `resolution` covering `span`; a span that is not a positive finite number
+// (a degenerate or unset frustum) gives no bin at all.
+Eigen::Index binCount(float span, float resolution)
+{
+  const float count = std::ceil(span / resolution);
+  if (!(std::isfinite(count) && count > 0.0f)) {
+    return 0;
+  }
+  return static_cast<Eigen::Index>(count);
+}
+
+}  // namespace
+
+CameraFrustumParam::CameraFrustumParam(
+  const sensor_msgs::msg::CameraInfo & info, float view_min_distance, float view_max_distance)
+: frame_id(info.header.frame_id),
+  height(info.height),
+  width(info.width),
+  view_min_distance(view_min_distance),
+  view_max_distance(view_max_distance),
+  corners(3, 8)
+{
+  for (std::size_t i = 0; i < projection.size(); ++i) {
+    projection[i] = static_cast<float>(info.p[i]);
+  }
+  if (!std::isfinite(this->view_min_distance) || this->view_min_distance < 0.0f) {
+    QLOG_ERROR(
+      "CameraFrustumParam view_min_distance {} is invalid, set to default 0", view_min_distance);
+    this->view_min_distance = 0.0f;
+  }
+  if (!std::isfinite(this->view_max_distance) ||
+    this->view_max_distance < this->view_min_distance)
+  {
+    QLOG_ERROR(
+      "CameraFrustumParam view_max_distance {} is invalid, set to the same with view_min_distance",
+      view_max_distance);
+    this->view_max_distance = this->view_min_distance;
+  }
+  if (height == 0 || width == 0) {
+    QLOG_ERROR(
+      "CameraFrustumParam height {} and width {} is invalid, set both to 0", height, width);
+    height = 0;
+    width = 0;
+  }
+
+  const auto & p = projection;
+  const float image_width = static_cast<float>(width);
+  const float image_height = static_cast<float>(height);
+  const std::array<std::array<float, 3>, 8> image_corners{{
+    {0.0f, 0.0f, this->view_min_distance}, {0.0f, image_height, this->view_min_distance},
+    {image_width, 0.0f, this->view_min_distance}, {image_width, image_height, this->view_min_distance},
+    {0.0f, 0.0f, this->view_max_distance}, {0.0f, image_height, this->view_max_distance},
+    {image_width, 0.0f, this->view_max_distance}, {image_width, image_height, this->view_max_distance}}};
+  for (std::size_t i = 0; i < image_corners.size(); ++i) {
+    const auto [u, v, depth] = image_corners[i];
+    const auto column = static_cast<Eigen::Index>(i);
+    corners(0, column) = ((u - p[2]) * depth - p[3]) / p[0];
+    corners(1, column) = ((v - p[6]) * depth - p[7]) / p[5];
+    corners(2, column) = depth;
+  }
+}
+
+FrustumDetector::FrustumDetector(
+  const sensor_msgs::msg::CameraInfo & info, float view_min_distance, float view_max_distance,
+  float theta_resolution, float r_resolution, float obstruct_tolerance,
+  const FrustumDetectorStrategy & strategy)
+: camera_(info, view_min_distance, view_max_distance),
+  theta_resolution_(theta_resolution),
+  r_resolution_(r_resolution),
+  obstruct_tolerance_(obstruct_tolerance),
+  strategy_(strategy)
+{
+  resetFillState();
+  if (!(theta_resolution_ > 0.0f)) {
+    theta_resolution_ = 0.0881f;
+    QLOG_WARN("FrustumDetector input param theta_resolution is invalid, set to default 0.0881");
+  }
+  if (!(r_resolution_ > 0.0f)) {
+    r_resolution_ = 0.05f;
+    QLOG_WARN("FrustumDetector input param r_resolution is invalid, set to default 0.05");
+  }
+}
+
+void FrustumDetector::resetFillState()
+{
+  ok_ = false;
+  stamp_ = rclcpp::Time(std::int64_t{0}, stamp_.get_clock_type());
+  initialised_ = false;
+  points_used_ = 0;
+  start_angle_ = kInfinity;
+  end_angle_ = -kInfinity;
+  min_range_ = kInfinity;
+  max_range_ = -kInfinity;
+  cloud_count_ = 0;
+  bounds_ = {-kInfinity, kInfinity, -kInfinity, kInfinity};
+}
+
+void FrustumDetector::clear()
+{
+  // The grid keeps its storage: setTrans reuses it when the bin count does not change.
+  resetFillState();
+}
+
+bool FrustumDetector::setTrans(const geometry_msgs::msg::TransformStamped & transform)
+{
+  Eigen::Matrix4f matrix;
+  pcl_ros::transformAsMatrix(transform, matrix);
+  const Eigen::Matrix3f rotation = matrix.topLeftCorner<3, 3>();
+  const Eigen::Vector3f translation = matrix.topRightCorner<3, 1>();
+  origin_ = translation;
+
+  // Project global points directly: P (R^T (p - t)) = A p + b.
+  const auto & p = camera_.projection;
+  Eigen::Matrix3f camera_projection;
+  camera_projection << p[0], p[1], p[2], p[4], p[5], p[6], p[8], p[9], p[10];
+  const Eigen::Vector3f camera_offset(p[3], p[7], p[11]);
+  const Eigen::Matrix3f a = camera_projection * rotation.transpose();
+  const Eigen::Vector3f b = camera_offset - a * translation;
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 0; column < 3; ++column) {
+      global_projection_[static_cast<std::size_t>(row * 3 + column)] = a(row, column);
+    }
+    global_projection_[static_cast<std::size_t>(9 + row)] = b(row);
+  }
+
+  const Eigen::Matrix3Xf corners = (rotation * camera_.corners).colwise() + translation;
+  bounds_ = {corners.row(0).minCoeff(), corners.row(0).maxCoeff(),
+    corners.row(1).minCoeff(), corners.row(1).maxCoeff()};
+
+  // Corner azimuths are unwrapped about the centre direction, so a frustum looking along -x
+  // spans one contiguous interval instead of two pieces at +pi and -pi.
+  const float centre_x = corners.row(0).mean() - translation.x();
+  const float centre_y = corners.row(1).mean() - translation.y();
+  const float centre_angle = std::atan2(centre_y, centre_x);
+  for (Eigen::Index i = 0; i < corners.cols(); ++i) {
+    const float x = corners(0, i) - translation.x();
+    const float y = corners(1, i) - translation.y();
+    const float angle =
+      centre_angle + std::atan2(centre_x * y - centre_y * x, centre_x * x + centre_y * y);
+    start_angle_ = std::min(start_angle_, angle);
+    end_angle_ = std::max(end_angle_, angle);
+    const float range = std::sqrt(x * x + y * y);
+    min_range_ = std::min(min_range_, range);
+    max_range_ = std::max(max_range_, range);
+  }
+  while (start_angle_ < 0.0f) {
+    start_angle_ = static_cast<float>(static_cast<double>(start_angle_) + kTwoPi);
+    end_angle_ = static_cast<float>(static_cast<double>(end_angle_) + kTwoPi);
+  }
+
+  const Eigen::Index columns = binCount(end_angle_ - start_angle_, theta_resolution_);
+  const Eigen::Index rows = binCount(max_range_ - min_range_, r_resolution_);
+  grid_.resize(rows, columns);
+  grid_.setConstant(-kInfinity);
+
+  // An empty window until setShape widens it.
+  r_begin_ = static_cast<std::int32_t>(rows - 1);
+  r_end_ = 0;
+  theta_begin_ = static_cast<std::int32_t>(columns - 1);
+  theta_end_ = 0;
+
+  stamp_ = rclcpp::Time(transform.header.stamp, RCL_ROS_TIME);
+  ok_ = true;
+  return true;
+}
+
+bool FrustumDetector::setShape(const geometry_msgs::msg::Polygon & polygon)
+{
+  const Eigen::Index columns = grid_.cols();
+  const Eigen::Index rows = grid_.rows();
+  if (columns == 0 || rows == 0) {
+    // Nothing to window: fixSetting leaves the grid empty either way.
+    return true;
+  }
+  const float azimuth_span = static_cast<float>(columns) * theta_resolution_;
+  const float range_span = static_cast<float>(rows) * r_resolution_;
+  for (const auto & vertex : polygon.points) {
+    if (!std::isfinite(vertex.x) || !std::isfinite(vertex.y)) {
+      continue;
+    }
+    const float dx = vertex.x - origin_.x();
+    const float dy = vertex.y - origin_.y();
+    const float azimuth = gridAzimuth(vertex.x, vertex.y);
+    const float distance = std::sqrt(dx * dx + dy * dy) - min_range_;
+    // Bounded before conversion: an azimuth stays within one turn, a distance may be huge.
+    auto column = static_cast<std::int64_t>(std::floor(azimuth / theta_resolution_));
+    auto row = static_cast<std::int64_t>(
+      std::clamp(std::floor(distance / r_resolution_), -1.0f, static_cast<float>(rows)));
+    const bool outside_grid =
+      azimuth >= azimuth_span || distance < 0.0f || distance >= range_span;
+    if (outside_grid && column >= columns) {
+      // The nearer edge column going around the circle.
+      const double columns_per_turn = kTwoPi / static_cast<double>(theta_resolution_);
+      column = static_cast<double>(column - columns) >
+        columns_per_turn - static_cast<double>(column) ? 0 : columns - 1;
+    }
+    // Inside the grid a value just below the bound can still round up to it.
+    column = std::min<std::int64_t>(column, columns - 1);
+    row = std::clamp<std::int64_t>(row, 0, rows - 1);
+    r_begin_ = std::min(r_begin_, static_cast<std::int32_t>(row));
+    r_end_ = std::max(r_end_, static_cast<std::int32_t>(row));
+    theta_begin_ = std::min(theta_begin_, static_cast<std::int32_t>(column));
+    theta_end_ = std::max(theta_end_, static_cast<std::int32_t>(column));
+  }
+  return true;
+}
+
+void FrustumDetector::accumulateDepthGrid(const PointMatrix & points)
+{
+  ++cloud_count_;
+  const Eigen::Index columns = grid_.cols();
+  const Eigen::Index rows = grid_.rows();
+  const float azimuth_span = static_cast<float>(columns) * theta_resolution_;
+  const float range_span = static_cast<float>(rows) * r_resolution_;
+  for (Eigen::Index i = 0; i < points.cols(); ++i) {
+    const float dx = points(0, i) - origin_.x();
+    const float dy = points(1, i) - origin_.y();
+    const float azimuth = wrapAngle(std::atan2(dy, dx) - start_angle_);
+    const float range = std::sqrt(dx * dx + dy * dy);
+    const float tangent = (points(2, i) - origin_.z()) / range;
+    const float distance = range - min_range_;
+    // Written so that NaN fails every test: a non-finite point never reaches the grid.
+    if (!(azimuth >= 0.0f && azimuth < azimuth_span && distance >= 0.0f &&
+      distance < range_span))
+    {
+      continue;
+    }
+    // A quotient just below the bound can round up to it; keep the index inside the grid.
+    const Eigen::Index column =
+      std::min(static_cast<Eigen::Index>(azimuth / theta_resolution_), columns - 1);
+    const Eigen::Index row =
+      std::min(static_cast<Eigen::Index>(distance / r_resolution_), rows - 1);
+    float & cell = grid_(row, column);
+    if (tangent > cell) {
+      cell = tangent;
+    }
+    ++points_used_;
+  }
+}
+
+bool FrustumDetector::setInputCloud(std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> cloud)
+{
+  if (!cloud || cloud->empty()) {
+    accumulateDepthGrid(Eigen::Matrix3Xf());
+    return true;
+  }
+  constexpr Eigen::Index stride = sizeof(pcl::PointXYZ) / sizeof(float);
+  const Eigen::Map<const Eigen::Matrix3Xf, 0, Eigen::OuterStride<>> points(
+    cloud->points.front().data, 3, static_cast<Eigen::Index>(cloud->size()),
+    Eigen::OuterStride<>(stride));
+  accumulateDepthGrid(points);
+  return true;
+}
+
+bool FrustumDetector::setInputCloudList(
+  const std::vector<std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>>> & clouds)
+{
+  for (const auto & cloud : clouds) {
+    setInputCloud(cloud);
+  }
+  return true;
+}
+
+bool FrustumDetector::fixSetting()
+{
+  const bool window_valid =
+    0 <= r_begin_ && r_begin_ <= r_end_ && r_end_ < grid_.rows() &&
+    0 <= theta_begin_ && theta_begin_ <= theta_end_ && theta_end_ < grid_.cols();
+  if (window_valid) {
+    const Eigen::Index rows = r_end_ - r_begin_ + 1;
+    const Eigen::Index columns = theta_end_ - theta_begin_ + 1;
+    if (rows != grid_.rows() || columns != grid_.cols()) {
+      Eigen::MatrixXf window = grid_.block(r_begin_, theta_begin_, rows, columns);
+      grid_.swap(window);
+    }
+    min_range_ += static_cast<float>(r_begin_) * r_resolution_;
+    start_angle_ += static_cast<float>(theta_begin_) * theta_resolution_;
+  } else {
+    grid_.resize(0, 0);
+  }
+  if (cloud_count_ <= 0) {
+    // Tells "no cloud at all" apart from "clouds without points".
+    points_used_ = -1;
+  }
+  initialised_ = true;
+  return true;
+}
+
+bool FrustumDetector::isCrossFrustum(float x_min, float x_max, float y_min, float y_max) const
+{
+  if (!ok_) {
+    QLOG_WARN("FrustumDetector::isCrossFrustum is not ok");
+    return false;
+  }
+  if (x_max - x_min < -1e-6f || y_max - y_min < -1e-6f) {
+    QLOG_WARN(
+      "FrustumDetector::isCrossFrustum input may be wrong, x_min {}, x_max {}, y_min {}, y_max {}",
+      x_min, x_max, y_min, y_max);
+    return false;
+  }
+  return bounds_[0] <= x_max && x_min <= bounds_[1] && bounds_[2] <= y_max && y_min <= bounds_[3];
+}
+
+bool FrustumDetector::getMarker(visualization_msgs::msg::Marker & marker) const
+{
+  if (!initialised_) {
+    return false;
+  }
+  marker.header.stamp = stamp_;
+  marker.points.resize(16);
+
+  const float near_range = min_range_;
+  const float far_range = min_range_ + static_cast<float>(grid_.rows()) * r_resolution_;
+  const float first_angle = start_angle_;
+  const float last_angle = start_angle_ + static_cast<float>(grid_.cols()) * theta_resolution_;
+  const auto polar = [this](float angle, float range) {
+      return std::array<double, 2>{origin_.x() + range * std::cos(angle),
+        origin_.y() + range * std::sin(angle)};
+    };
+  const std::array<std::array<double, 2>, 16> outline{
+    polar(first_angle, near_range), polar(last_angle, near_range),
+    polar(last_angle, near_range), polar(last_angle, far_range),
+    polar(last_angle, far_range), polar(first_angle, far_range),
+    polar(first_angle, far_range), polar(first_angle, near_range),
+    std::array<double, 2>{bounds_[0], bounds_[2]}, std::array<double, 2>{bounds_[0], bounds_[3]},
+    std::array<double, 2>{bounds_[0], bounds_[3]}, std::array<double, 2>{bounds_[1], bounds_[3]},
+    std::array<double, 2>{bounds_[1], bounds_[3]}, std::array<double, 2>{bounds_[1], bounds_[2]},
+    std::array<double, 2>{bounds_[1], bounds_[2]}, std::array<double, 2>{bounds_[0], bounds_[2]}};
+  for (std::size_t i = 0; i < outline.size(); ++i) {
+    marker.points[i].x = outline[i][0];
+    marker.points[i].y = outline[i][1];
+  }
+  return true;
+}
+
+}  // namespace costmap_depth_camera

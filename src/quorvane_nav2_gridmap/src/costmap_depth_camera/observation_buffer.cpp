@@ -1,0 +1,322 @@
+#include "quorvane_nav2_gridmap/costmap_depth_camera/observation_buffer.hpp"
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <iterator>
+#include <utility>
+
+#include <pcl_ros/transforms.hpp>
+#include <sensor_msgs/msg/point_field.hpp>
+#include <sensor_msgs/point_cloud2_iterator.hpp>
+#include <tf2/exceptions.h>
+#include <tf2/time.h>
+
+#include "quorvane_nav2_gridmap/logger.hpp"
+
+namespace costmap_depth_camera
+{
+namespace
+{
+
+// Code of a failed transform lookup in the log line, fixed for this site.
+constexpr int kTransformErrorCode = 101100016;
+// A bufferCloud call at least this slow is reported.
+constexpr double kSlowBufferMilliseconds = 100.0;
+// Stamps older than this play no part in the rate check.
+constexpr double kRateWindowSeconds = 10.0;
+
+double millisecondsBetween(
+  std::chrono::system_clock::time_point from, std::chrono::system_clock::time_point to)
+{
+  return static_cast<double>(
+    std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count()) / 1000000.0;
+}
+
+tf2::TimePoint toTimePoint(const builtin_interfaces::msg::Time & stamp)
+{
+  return tf2::TimePoint(
+    tf2::Duration(static_cast<std::int64_t>(stamp.sec) * 1000000000LL + stamp.nanosec));
+}
+
+}  // namespace
+
+ObservationBuffer::ObservationBuffer(
+  const ObservationBufferOptions & options, const std::string & global_frame,
+  tf2_ros::Buffer & tf_buffer, double tf_tolerance, std::shared_ptr<rclcpp::Clock> clock,
+  rclcpp::Logger logger, std::shared_ptr<FrustumDetector> detector)
+: options_(options),
+  global_frame_(global_frame),
+  tf_buffer_(tf_buffer),
+  tf_tolerance_(tf_tolerance),
+  keep_time_(rclcpp::Duration::from_seconds(options.observation_persistence)),
+  last_updated_(clock->now()),
+  clock_(std::move(clock)),
+  logger_(std::move(logger)),
+  frustum_detector_(std::move(detector))
+{
+}
+
+bool ObservationBuffer::bufferCloud(const quorvane_protocol::msg::SemanticPointCloud & message)
+{
+  const auto start = std::chrono::system_clock::now();
+  const std::string & cloud_frame = message.header.frame_id;
+  if (cloud_frame.empty()) {
+    QLOG_WARN("Warning: Pointcloud's frame_id is empty!");
+    return false;
+  }
+  // A malformed sub-cloud refuses the whole message before anything is looked up or changed,
+  // so a camera driver fault can neither leave a half-built observation nor escape the callback.
+  for (std::size_t i = 0; i < message.clouds.size(); ++i) {
+    const std::string defect = cloudDefect(message.clouds[i].cloud);
+    if (!defect.empty()) {
+      QLOG_ERROR(
+        "ObservationBuffer {} refuses the cloud of frame {}: sub-cloud {} {}",
+        options_.source_name, cloud_frame, i, defect);
+      return false;
+    }
+  }
+
+  geometry_msgs::msg::TransformStamped cloud_to_global;
+  geometry_msgs::msg::TransformStamped camera_to_global;
+  try {
+    cloud_to_global = lookupToGlobal(cloud_frame, message.header.stamp);
+    if (frustum_detector_) {
+      camera_to_global = lookupToGlobal(frustum_detector_->camera().frame_id, message.header.stamp);
+    }
+  } catch (const tf2::TransformException & exception) {
+    QLOG_ERROR(
+      "TF Exception that should never happen for global frame: {}, cloud frame: {}, {}, "
+      "error code is {}", global_frame_, cloud_frame, exception.what(), kTransformErrorCode);
+    return false;
+  }
+  Eigen::Matrix4f matrix;
+  pcl_ros::transformAsMatrix(cloud_to_global, matrix);
+  const Eigen::Matrix3f rotation = matrix.topLeftCorner<3, 3>();
+  const Eigen::Vector3f translation = matrix.topRightCorner<3, 1>();
+
+  Observation observation;
+  observation.stamp = message.header.stamp;
+  observation.frame = global_frame_;
+  observation.clouds.reserve(message.clouds.size());
+  for (const auto & sub_cloud : message.clouds) {
+    observation.clouds.push_back(transformSubCloud(sub_cloud, rotation, translation));
+  }
+
+  if (frustum_detector_) {
+    camera_transform_ = camera_to_global;
+    shape_.points.resize(message.shape.points.size());
+    for (std::size_t i = 0; i < shape_.points.size(); ++i) {
+      const auto & vertex = message.shape.points[i];
+      const Eigen::Vector3f global =
+        rotation * Eigen::Vector3f(vertex.x, vertex.y, vertex.z) + translation;
+      shape_.points[i].x = global.x();
+      shape_.points[i].y = global.y();
+      shape_.points[i].z = global.z();
+    }
+  }
+  observation_list_.push_front(std::move(observation));
+
+  last_updated_ = clock_->now();
+  if (options_.expected_hz > 0) {
+    cacheForHZ(last_updated_);
+  }
+  purgeStaleObservations();
+
+  const double elapsed = millisecondsBetween(start, std::chrono::system_clock::now());
+  if (elapsed >= kSlowBufferMilliseconds) {
+    QLOG_WARN("ObservationBuffer::bufferCloud deal is slow, use time {:4.3f} ms.", elapsed);
+  }
+  return true;
+}
+
+std::string ObservationBuffer::cloudDefect(const sensor_msgs::msg::PointCloud2 & cloud)
+{
+  const std::uint64_t point_count = static_cast<std::uint64_t>(cloud.height) * cloud.width;
+  if (point_count == 0) {
+    return {};
+  }
+  for (const char * name : {"x", "y", "z"}) {
+    const sensor_msgs::msg::PointField * field = nullptr;
+    for (const auto & candidate : cloud.fields) {
+      if (candidate.name == name) {
+        field = &candidate;
+        break;
+      }
+    }
+    if (field == nullptr) {
+      return fmt::format("has no field {}", name);
+    }
+    if (field->datatype != sensor_msgs::msg::PointField::FLOAT32) {
+      return fmt::format("has field {} of datatype {}, not FLOAT32", name, field->datatype);
+    }
+    if (static_cast<std::uint64_t>(field->offset) + sizeof(float) > cloud.point_step) {
+      return fmt::format(
+        "has field {} at offset {} beyond its point step {}", name, field->offset,
+        cloud.point_step);
+    }
+  }
+  const std::uint64_t promised_bytes = point_count * cloud.point_step;
+  if (cloud.data.size() < promised_bytes) {
+    return fmt::format(
+      "holds {} data bytes, fewer than the {} its {} x {} points of {} bytes need",
+      cloud.data.size(), promised_bytes, cloud.height, cloud.width, cloud.point_step);
+  }
+  return {};
+}
+
+geometry_msgs::msg::TransformStamped ObservationBuffer::lookupToGlobal(
+  const std::string & frame, const builtin_interfaces::msg::Time & stamp) const
+{
+  return tf_buffer_.lookupTransform(
+    global_frame_, frame, toTimePoint(stamp), tf2::durationFromSec(tf_tolerance_));
+}
+
+PointCloud ObservationBuffer::transformSubCloud(
+  const quorvane_protocol::msg::SemanticCloud & sub_cloud, const Eigen::Matrix3f & rotation,
+  const Eigen::Vector3f & translation) const
+{
+  PointCloud cloud;
+  cloud.category = sub_cloud.category;
+  cloud.is_polygon = sub_cloud.is_polygon;
+  const auto & message_cloud = sub_cloud.cloud;
+  // Surplus data beyond height x width points is ignored.
+  const auto point_count =
+    static_cast<Eigen::Index>(static_cast<std::uint64_t>(message_cloud.height) * message_cloud.width);
+  cloud.points.resize(3, point_count);
+  Eigen::Index kept = 0;
+  if (point_count > 0) {
+    sensor_msgs::PointCloud2ConstIterator<float> x(message_cloud, "x");
+    sensor_msgs::PointCloud2ConstIterator<float> y(message_cloud, "y");
+    sensor_msgs::PointCloud2ConstIterator<float> z(message_cloud, "z");
+    for (Eigen::Index i = 0; i < point_count; ++i, ++x, ++y, ++z) {
+      if (!std::isfinite(*x) || !std::isfinite(*y) || !std::isfinite(*z)) {
+        continue;
+      }
+      // The height band is in the cloud frame, before the transform.
+      const double height = *z;
+      if (height < options_.min_obstacle_height || height > options_.max_obstacle_height) {
+        continue;
+      }
+      cloud.points.col(kept++) = rotation * Eigen::Vector3f(*x, *y, *z) + translation;
+    }
+  }
+  cloud.points.conservativeResize(Eigen::NoChange, kept);
+  cloud.updateEdge();
+  return cloud;
+}
+
+void ObservationBuffer::purgeStaleObservations()
+{
+  if (observation_list_.empty()) {
+    return;
+  }
+  if (keep_time_ == rclcpp::Duration(0, 0)) {
+    observation_list_.erase(std::next(observation_list_.begin()), observation_list_.end());
+    return;
+  }
+  for (auto it = observation_list_.begin(); it != observation_list_.end(); ++it) {
+    const rclcpp::Duration age = clock_->now() - rclcpp::Time(it->stamp, RCL_ROS_TIME);
+    if (age > keep_time_) {
+      observation_list_.erase(it, observation_list_.end());
+      return;
+    }
+  }
+}
+
+bool ObservationBuffer::isCurrent() const
+{
+  return true;
+}
+
+void ObservationBuffer::resetLastUpdated()
+{
+  last_updated_ = clock_->now();
+}
+
+void ObservationBuffer::cleanHZCache()
+{
+  // Recursive: the rate operations call this with the mutex already held.
+  std::lock_guard<std::recursive_mutex> guard(hz_mutex_);
+  if (hz_cache_.empty()) {
+    return;
+  }
+  const rclcpp::Time now = clock_->now();
+  const auto window = rclcpp::Duration::from_seconds(kRateWindowSeconds);
+  if (now - hz_cache_.front() > window) {
+    hz_cache_.remove_if([&](const rclcpp::Time & stamp) {return now - stamp > window;});
+  }
+}
+
+void ObservationBuffer::cacheForHZ(rclcpp::Time stamp)
+{
+  std::lock_guard<std::recursive_mutex> guard(hz_mutex_);
+  cleanHZCache();
+  hz_cache_.push_back(stamp);
+}
+
+bool ObservationBuffer::checkHZ(double & hz)
+{
+  if (options_.expected_hz < 1) {
+    hz = -1.0;
+    return true;
+  }
+  std::lock_guard<std::recursive_mutex> guard(hz_mutex_);
+  cleanHZCache();
+  if (hz_cache_.empty()) {
+    hz = 0.0;
+    return false;
+  }
+  const double span = (clock_->now() - hz_cache_.front()).seconds();
+  if (span < 0.001) {
+    hz = 0.0;
+    return false;
+  }
+  hz = static_cast<double>(hz_cache_.size()) / span;
+  return !(options_.expected_hz > hz);
+}
+
+void ObservationBuffer::getObservations(std::vector<Observation> & observations)
+{
+  purgeStaleObservations();
+  observations.insert(observations.end(), observation_list_.begin(), observation_list_.end());
+}
+
+void ObservationBuffer::getObservationsAndFrustumDetector(
+  std::vector<Observation> & observations,
+  std::vector<std::shared_ptr<FrustumDetector>> & detectors, bool trace)
+{
+  const auto t0 = std::chrono::system_clock::now();
+  getObservations(observations);
+  const auto t1 = std::chrono::system_clock::now();
+  if (!frustum_detector_) {
+    return;
+  }
+  // The detector is refilled from the stored points themselves, never from copies.
+  std::vector<std::reference_wrapper<const PointCloud>> clouds;
+  for (const auto & observation : observation_list_) {
+    clouds.insert(clouds.end(), observation.clouds.begin(), observation.clouds.end());
+  }
+  const auto t2 = std::chrono::system_clock::now();
+
+  FrustumDetector & detector = *frustum_detector_;
+  detector.clear();
+  detector.setTrans(camera_transform_);
+  detector.setShape(shape_);
+  for (const PointCloud & cloud : clouds) {
+    detector.accumulateDepthGrid(cloud.points);
+  }
+  detector.fixSetting();
+  detectors.push_back(frustum_detector_);
+  const auto t3 = std::chrono::system_clock::now();
+
+  if (trace) {
+    QLOG_INFO(
+      "ObservationBuffer::getObservationsAndFrustumDetector use time {:4.3f} ms, time1: {:4.3f} ms, "
+      "time2: {:4.3f} ms, time3: {:4.3f} ms", millisecondsBetween(t0, t3),
+      millisecondsBetween(t0, t1), millisecondsBetween(t1, t2), millisecondsBetween(t2, t3));
+  }
+}
+
+}  // namespace costmap_depth_camera
