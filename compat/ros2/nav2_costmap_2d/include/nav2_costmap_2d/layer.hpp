@@ -5,6 +5,7 @@
 // interface that needs no ROS node (bounds and cost updates, currency, footprint changes);
 // the node and TF handles are passed through as opaque pointers for layers built on a node.
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,7 +78,8 @@ protected:
   std::weak_ptr<nav2_util::LifecycleNode> node_;
 
   // Whether the layer's inputs are up to date; LayeredCostmap::isCurrent() ands these.
-  bool current_;
+  // Written by the layer on its node's thread, read by hosts polling isCurrent() from theirs.
+  std::atomic<bool> current_;
   bool enabled_;
 };
 
