@@ -63,11 +63,14 @@ protected:
 TEST_F(SimpleFilterTest, everyAcceptedCallbackFormReceivesTheMessage)
 {
   std::vector<std::string> seen;
-  source_.registerCallback([&](const MsgConstPtr & m) {seen.push_back("cref " + m->header.frame_id);});
   source_.registerCallback(
-    std::function<void(MsgConstPtr)>([&](MsgConstPtr m) {seen.push_back("value " + m->header.frame_id);}));
+    [&](const MsgConstPtr & m) {seen.push_back("cref " + m->header.frame_id);});
   source_.registerCallback(
-    std::function<void(const Msg &)>([&](const Msg & m) {seen.push_back("ref " + m.header.frame_id);}));
+    std::function<void(MsgConstPtr)>(
+      [&](MsgConstPtr m) {seen.push_back("value " + m->header.frame_id);}));
+  source_.registerCallback(
+    std::function<void(const Msg &)>(
+      [&](const Msg & m) {seen.push_back("ref " + m.header.frame_id);}));
   source_.registerCallback(
     std::function<void(const Event &)>(
       [&](const Event & e) {seen.push_back("event " + e.getMessage()->header.frame_id);}));
@@ -191,7 +194,8 @@ TEST(MessageEventTest, mutableAccessCopiesOnlyWhenSharingIsPossible)
   const rclcpp::Time now(1, 0, RCL_ROS_TIME);
 
   message_filters::MessageEvent<Msg> shared(msg, now, true, [] {return std::make_shared<Msg>();});
-  message_filters::MessageEvent<Msg> exclusive(msg, now, false, [] {return std::make_shared<Msg>();});
+  message_filters::MessageEvent<Msg> exclusive(
+    msg, now, false, [] {return std::make_shared<Msg>();});
 
   EXPECT_TRUE(shared.getMessageWillCopy());
   EXPECT_NE(shared.getMessage().get(), msg.get());

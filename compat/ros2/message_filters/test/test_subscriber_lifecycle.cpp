@@ -45,7 +45,8 @@ TEST_F(LifecycleSubscriberTest, resubscribedSubscriberReceivesOnALifecycleNode)
   message_filters::Subscriber<Msg, rclcpp_lifecycle::LifecycleNode> sub(
     node_, "lifecycle_chatter", rmw_qos_profile_default, rclcpp::SubscriptionOptions());
   std::vector<std::string> received;
-  sub.registerCallback([&](const std::shared_ptr<Msg const> & msg) {received.push_back(msg->data);});
+  sub.registerCallback(
+    [&](const std::shared_ptr<Msg const> & msg) {received.push_back(msg->data);});
   sub.unsubscribe();
   Msg dropped;
   dropped.data = "while unsubscribed";

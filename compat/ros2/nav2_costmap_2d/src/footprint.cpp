@@ -155,7 +155,7 @@ bool makeFootprintFromString(
     if (pair.size() != 2) {
       RCUTILS_LOG_ERROR_NAMED(
         kLogger,
-        "Points in the footprint specification must be pairs of numbers. Found a point with %d "
+        "Points in the footprint must be pairs of numbers. Found a point with %d "
         "numbers.", static_cast<int>(pair.size()));
       return false;
     }

@@ -120,3 +120,60 @@ TEST_F(ClockTest, SleepRejectsMismatchedClockAndDeadContext)
   rclcpp::shutdown();
   EXPECT_THROW(system.sleep_for(rclcpp::Duration(0, 1000)), std::runtime_error);
 }
+
+TEST_F(ClockTest, WaitUntilStartedBlocksUntilTheFirstRosTime)
+{
+  rclcpp::Clock ros(RCL_ROS_TIME);
+  rcl_enable_ros_time_override(ros.get_clock_handle());
+  EXPECT_FALSE(ros.wait_until_started(rclcpp::Duration(0, 20000000)));
+  std::thread starter([&ros]() {
+      std::this_thread::sleep_for(20ms);
+      rcl_set_ros_time_override(ros.get_clock_handle(), 5);
+    });
+  EXPECT_TRUE(ros.wait_until_started());
+  starter.join();
+  EXPECT_TRUE(ros.started());
+  EXPECT_TRUE(rclcpp::Clock().wait_until_started());
+}
+
+TEST_F(ClockTest, ShutdownEndsWaitUntilStarted)
+{
+  rclcpp::Clock ros(RCL_ROS_TIME);
+  rcl_enable_ros_time_override(ros.get_clock_handle());
+  std::thread stopper([]() {
+      std::this_thread::sleep_for(20ms);
+      rclcpp::shutdown();
+    });
+  EXPECT_FALSE(ros.wait_until_started());
+  stopper.join();
+}
+
+TEST_F(ClockTest, DisablingTheOverrideReturnsToSystemTime)
+{
+  rclcpp::Clock ros(RCL_ROS_TIME);
+  std::vector<rcl_clock_change_t> changes;
+  rcl_jump_threshold_t on_change{true, {0}, {0}};
+  auto handler = ros.create_jump_callback(
+    nullptr, [&changes](const rcl_time_jump_t & jump) {changes.push_back(jump.clock_change);},
+    on_change);
+  rcl_enable_ros_time_override(ros.get_clock_handle());
+  set_ros_time(ros, 10);
+  bool enabled = true;
+  ASSERT_EQ(rcl_disable_ros_time_override(ros.get_clock_handle()), RCL_RET_OK);
+  ASSERT_EQ(rcl_is_enabled_ros_time_override(ros.get_clock_handle(), &enabled), RCL_RET_OK);
+  EXPECT_FALSE(enabled);
+  EXPECT_GT(ros.now().nanoseconds(), 1000000000LL);
+  EXPECT_EQ(changes, (std::vector<rcl_clock_change_t>{RCL_ROS_TIME_ACTIVATED,
+      RCL_ROS_TIME_DEACTIVATED}));
+}
+
+TEST_F(ClockTest, SteadyClockAdvancesAndRejectsInvalidTypes)
+{
+  rclcpp::Clock steady(RCL_STEADY_TIME);
+  const auto before = steady.now();
+  EXPECT_TRUE(steady.sleep_for(rclcpp::Duration(0, 1000000)));
+  EXPECT_GE((steady.now() - before).nanoseconds(), 1000000);
+  EXPECT_THROW(rclcpp::Clock{RCL_CLOCK_UNINITIALIZED}, std::invalid_argument);
+  EXPECT_FALSE(rcl_clock_valid(nullptr));
+  EXPECT_TRUE(rcl_clock_valid(steady.get_clock_handle()));
+}

@@ -1,6 +1,9 @@
 // Context and the process-level init/shutdown/ok/sleep_for functions.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -102,4 +105,70 @@ TEST_F(ContextTest, ExceptionTextsMatchRclcpp)
   EXPECT_THROW(
     rclcpp::exceptions::throw_from_rcl_error(RCL_RET_INVALID_ARGUMENT, "prefix"),
     rclcpp::exceptions::RCLInvalidArgument);
+}
+
+TEST_F(ContextTest, SigintShutsDownTheGlobalContext)
+{
+  rclcpp::init(0, nullptr);
+  EXPECT_TRUE(rclcpp::signal_handlers_installed());
+  EXPECT_EQ(rclcpp::get_current_signal_handler_options(), rclcpp::SignalHandlerOptions::All);
+  std::atomic<bool> woke{false};
+  std::thread sleeper([&woke]() {
+      rclcpp::sleep_for(std::chrono::hours(1));
+      woke = true;
+    });
+  ASSERT_EQ(raise(SIGINT), 0);
+  sleeper.join();
+  EXPECT_TRUE(woke);
+  EXPECT_FALSE(rclcpp::ok());
+  EXPECT_EQ(rclcpp::contexts::get_global_default_context()->shutdown_reason(), "signal handler");
+}
+
+TEST_F(ContextTest, SleepStartingAfterShutdownReturnsAtOnce)
+{
+  auto context = std::make_shared<rclcpp::Context>();
+  context->init(0, nullptr);
+  context->shutdown("done");
+  // An hour-long sleep: the test only finishes if the shut-down context ends it.
+  EXPECT_FALSE(context->sleep_for(std::chrono::hours(1)));
+}
+
+TEST_F(ContextTest, SignalHandlersCanBeLeftOut)
+{
+  rclcpp::init(0, nullptr, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
+  EXPECT_FALSE(rclcpp::signal_handlers_installed());
+  EXPECT_EQ(rclcpp::get_current_signal_handler_options(), rclcpp::SignalHandlerOptions::None);
+}
+
+TEST_F(ContextTest, ContextsAreListedAndKeepSubContexts)
+{
+  auto context = std::make_shared<rclcpp::Context>();
+  context->init(0, nullptr);
+  const auto contexts = rclcpp::get_contexts();
+  EXPECT_NE(std::find(contexts.begin(), contexts.end(), context), contexts.end());
+  struct Counter
+  {
+    explicit Counter(int start)
+    : value(start) {}
+    int value;
+  };
+  auto first = context->get_sub_context<Counter>(5);
+  auto second = context->get_sub_context<Counter>(9);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(second->value, 5);
+  context->shutdown("done");
+}
+
+TEST_F(ContextTest, InitAndRemoveRosArgumentsReturnsTheRest)
+{
+  const char * argv[] = {"prog", "keep", "--ros-args", "-p", "a:=1", "--", "also"};
+  const auto rest = rclcpp::init_and_remove_ros_arguments(7, argv);
+  EXPECT_EQ(rest, (std::vector<std::string>{"prog", "keep", "also"}));
+  EXPECT_TRUE(rclcpp::ok());
+}
+
+TEST_F(ContextTest, UnsupportedRosArgumentsFailLoudly)
+{
+  const char * argv[] = {"prog", "--ros-args", "-r", "a:=b"};
+  EXPECT_THROW(rclcpp::init(4, argv), std::logic_error);
 }

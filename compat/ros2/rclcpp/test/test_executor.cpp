@@ -252,6 +252,25 @@ TEST_F(ExecutorTest, DestroyingASubscriptionWhileSpinningIsSafe)
   spinner.join();
 }
 
+TEST_F(ExecutorTest, DestroyingANodeWhileSpinningIsSafe)
+{
+  std::atomic<int> ticks{0};
+  auto timer = node_->create_wall_timer(1ms, [&ticks]() {++ticks;});
+  rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 2);
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  EXPECT_TRUE(eventually([&]() {return ticks.load() >= 3;}));
+  timer.reset();
+  node_.reset();
+  auto other = std::make_shared<rclcpp::Node>("survivor");
+  std::atomic<int> other_ticks{0};
+  auto other_timer = other->create_wall_timer(1ms, [&other_ticks]() {++other_ticks;});
+  executor.add_node(other);
+  EXPECT_TRUE(eventually([&]() {return other_ticks.load() >= 3;}));
+  executor.cancel();
+  spinner.join();
+}
+
 TEST_F(ExecutorTest, GlobalSpinHelpersServeTheNode)
 {
   std::atomic<int> received{0};
@@ -263,4 +282,102 @@ TEST_F(ExecutorTest, GlobalSpinHelpersServeTheNode)
   std::this_thread::sleep_for(10ms);
   rclcpp::shutdown();
   spinner.join();
+}
+
+TEST_F(ExecutorTest, SpinOnceRunsOneCallbackOrTimesOut)
+{
+  std::atomic<int> received{0};
+  auto sub = node_->create_subscription<Int32>("once", 10, [&](const Int32 &) {++received;});
+  auto pub = node_->create_publisher<Int32>("once", 10);
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node_);
+  executor.spin_once(10ms);
+  EXPECT_EQ(received.load(), 0);
+  pub->publish(Int32());
+  pub->publish(Int32());
+  executor.spin_once(10ms);
+  EXPECT_EQ(received.load(), 1);
+  executor.spin_all(1s);
+  EXPECT_EQ(received.load(), 2);
+  EXPECT_THROW(executor.spin_all(-1ms), std::invalid_argument);
+}
+
+TEST_F(ExecutorTest, SpinNodeHelpersAddAndRemoveTheNode)
+{
+  std::atomic<int> received{0};
+  auto sub = node_->create_subscription<Int32>("helpers", 10, [&](const Int32 &) {++received;});
+  auto pub = node_->create_publisher<Int32>("helpers", 10);
+  rclcpp::executors::SingleThreadedExecutor executor;
+  pub->publish(Int32());
+  executor.spin_node_once(node_, 1s);
+  EXPECT_EQ(received.load(), 1);
+  pub->publish(Int32());
+  executor.spin_node_some(node_);
+  EXPECT_EQ(received.load(), 2);
+  EXPECT_FALSE(node_->get_node_base_interface()->get_associated_with_executor_atomic().load());
+  EXPECT_TRUE(executor.get_all_callback_groups().empty());
+}
+
+TEST_F(ExecutorTest, GroupsCreatedAfterAddNodeAreServed)
+{
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  std::atomic<int> ticks{0};
+  auto late_group = node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
+  auto timer = node_->create_wall_timer(1ms, [&ticks]() {++ticks;}, late_group);
+  EXPECT_TRUE(eventually([&]() {return ticks.load() >= 3;}));
+  const auto groups = executor.get_automatically_added_callback_groups_from_nodes();
+  EXPECT_EQ(groups.size(), 2u);
+  executor.cancel();
+  spinner.join();
+}
+
+TEST_F(ExecutorTest, RemovedGroupIsNoLongerServed)
+{
+  auto group = node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
+  std::atomic<int> received{0};
+  rclcpp::SubscriptionOptions options;
+  options.callback_group = group;
+  auto sub = node_->create_subscription<Int32>(
+    "removed", 10, [&](const Int32 &) {++received;}, options);
+  auto pub = node_->create_publisher<Int32>("removed", 10);
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_callback_group(group, node_->get_node_base_interface());
+  EXPECT_EQ(executor.get_manually_added_callback_groups().size(), 1u);
+  executor.remove_callback_group(group);
+  EXPECT_FALSE(group->get_associated_with_executor_atomic().load());
+  pub->publish(Int32());
+  executor.spin_some();
+  EXPECT_EQ(received.load(), 0);
+}
+
+TEST_F(ExecutorTest, MultiThreadedExecutorReportsItsThreads)
+{
+  rclcpp::executors::MultiThreadedExecutor three(rclcpp::ExecutorOptions(), 3);
+  EXPECT_EQ(three.get_number_of_threads(), 3u);
+  rclcpp::executors::MultiThreadedExecutor automatic;
+  EXPECT_GE(automatic.get_number_of_threads(), 2u);
+  EXPECT_THROW(
+    three.set_memory_strategy(nullptr), std::logic_error);
+}
+
+TEST_F(ExecutorTest, ExceptionInACallbackLeavesSpinAndFreesTheGroup)
+{
+  std::atomic<int> calls{0};
+  auto sub = node_->create_subscription<Int32>(
+    "throws", 10, [&](const Int32 &) {
+      if (++calls == 1) {
+        throw std::runtime_error("callback failed");
+      }
+    });
+  auto pub = node_->create_publisher<Int32>("throws", 10);
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node_);
+  pub->publish(Int32());
+  pub->publish(Int32());
+  EXPECT_THROW(executor.spin(), std::runtime_error);
+  EXPECT_FALSE(executor.is_spinning());
+  executor.spin_some();
+  EXPECT_EQ(calls.load(), 2);
 }

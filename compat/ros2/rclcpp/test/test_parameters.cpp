@@ -1,6 +1,7 @@
 // Node parameters: declaration, typing, overrides, setting, callbacks and rclcpp's exceptions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -295,4 +296,102 @@ TEST_F(ParametersTest, DescribeAndListParameters)
   EXPECT_EQ(listed.names, std::vector<std::string>{"motion.speed"});
   const auto deep = node->list_parameters({"motion"}, 0);
   EXPECT_EQ(deep.names.size(), 2u);
+}
+
+TEST_F(ParametersTest, FloatingPointRangeToleratesRoundingOnTheStepGrid)
+{
+  auto node = make_node();
+  ParameterDescriptor ranged;
+  ranged.floating_point_range.resize(1);
+  ranged.floating_point_range[0].from_value = 0.0;
+  ranged.floating_point_range[0].to_value = 1.0;
+  ranged.floating_point_range[0].step = 0.1;
+  node->declare_parameter("ratio", 0.5, ranged);
+  EXPECT_TRUE(node->set_parameter({"ratio", 0.1 + 0.2}).successful);
+  EXPECT_TRUE(node->set_parameter({"ratio", 1.0}).successful);
+  auto off_grid = node->set_parameter({"ratio", 0.25});
+  EXPECT_FALSE(off_grid.successful);
+  EXPECT_EQ(off_grid.reason, "Parameter {ratio} doesn't comply with floating point range.");
+  EXPECT_FALSE(node->set_parameter({"ratio", 1.5}).successful);
+  EXPECT_EQ(
+    what_of<rclcpp::exceptions::InvalidParameterValueException>(
+      [&]() {node->declare_parameter("outside", 2.0, ranged);}),
+    "parameter 'outside' could not be set: Parameter {outside} doesn't comply with floating "
+    "point range.");
+}
+
+TEST_F(ParametersTest, ArrayAndByteParametersKeepTheirTypes)
+{
+  auto node = make_node();
+  const auto doubles = node->declare_parameter("doubles", std::vector<double>{1.0, 2.0});
+  EXPECT_EQ(doubles, (std::vector<double>{1.0, 2.0}));
+  const std::vector<int64_t> widened = node->declare_parameter("ints", std::vector<int>{3, 4});
+  EXPECT_EQ(widened, (std::vector<int64_t>{3, 4}));
+  node->declare_parameter("bytes", std::vector<uint8_t>{0x01, 0xff});
+  EXPECT_EQ(node->get_parameter("bytes").as_byte_array().back(), 0xff);
+  EXPECT_FALSE(node->set_parameter({"doubles", std::vector<int64_t>{1}}).successful);
+  const auto types = node->get_parameter_types({"doubles", "ints", "bytes"});
+  EXPECT_EQ(
+    types, (std::vector<uint8_t>{rclcpp::PARAMETER_DOUBLE_ARRAY, rclcpp::PARAMETER_INTEGER_ARRAY,
+      rclcpp::PARAMETER_BYTE_ARRAY}));
+}
+
+TEST_F(ParametersTest, DeclareParametersUsesTheNamespacePrefix)
+{
+  auto node = make_node(rclcpp::NodeOptions().append_parameter_override("limits.max", 9));
+  const auto values = node->declare_parameters<int64_t>(
+    "limits", {{"min", 1}, {"max", 2}});
+  EXPECT_EQ(values, (std::vector<int64_t>{9, 1}));
+  EXPECT_TRUE(node->has_parameter("limits.min"));
+  ParameterDescriptor described;
+  described.description = "with descriptor";
+  node->declare_parameters<std::string>(
+    "", {{"top", {"value", described}}});
+  EXPECT_EQ(node->describe_parameter("top").description, "with descriptor");
+  const auto params = node->get_parameters({"limits.min", "limits.max"});
+  ASSERT_EQ(params.size(), 2u);
+  EXPECT_EQ(params[1].as_int(), 9);
+}
+
+TEST_F(ParametersTest, GetParameterOrFallsBackWithoutDeclaring)
+{
+  auto node = make_node();
+  double value = 0.0;
+  EXPECT_FALSE(node->get_parameter_or("missing", value, 2.5));
+  EXPECT_EQ(value, 2.5);
+  EXPECT_FALSE(node->has_parameter("missing"));
+  node->declare_parameter("present", 1.25);
+  EXPECT_TRUE(node->get_parameter_or("present", value, 2.5));
+  EXPECT_EQ(value, 1.25);
+}
+
+TEST_F(ParametersTest, UndeclaredModeDeclaresDynamicallyAndNotSetUndeclares)
+{
+  auto node = make_node(rclcpp::NodeOptions().allow_undeclared_parameters(true));
+  EXPECT_TRUE(node->set_parameters_atomically({{"a", 1}, {"b", "x"}}).successful);
+  EXPECT_TRUE(node->describe_parameter("a").dynamic_typing);
+  EXPECT_TRUE(node->set_parameter({"a", "now text"}).successful);
+  EXPECT_TRUE(node->set_parameter(rclcpp::Parameter("a")).successful);
+  EXPECT_FALSE(node->has_parameter("a"));
+  node->declare_parameter("fixed", 1);
+  auto refused = node->set_parameter(rclcpp::Parameter("fixed"));
+  EXPECT_FALSE(refused.successful);
+  EXPECT_EQ(refused.reason, "cannot undeclare an statically typed parameter");
+  EXPECT_EQ(node->describe_parameters({"ghost"}).at(0).name, "ghost");
+  EXPECT_EQ(node->get_parameter_types({"ghost"}).at(0), rclcpp::PARAMETER_NOT_SET);
+}
+
+TEST_F(ParametersTest, ListingWithoutPrefixesHonoursDepth)
+{
+  auto node = make_node();
+  node->declare_parameter("top", 1);
+  node->declare_parameter("one.two", 1);
+  node->declare_parameter("one.two.three", 1);
+  const auto shallow = node->list_parameters({}, 1);
+  EXPECT_NE(std::find(shallow.names.begin(), shallow.names.end(), "top"), shallow.names.end());
+  EXPECT_EQ(std::find(shallow.names.begin(), shallow.names.end(), "one.two"), shallow.names.end());
+  const auto all = node->list_parameters({}, 0);
+  EXPECT_NE(
+    std::find(all.names.begin(), all.names.end(), "one.two.three"), all.names.end());
+  EXPECT_NE(std::find(all.prefixes.begin(), all.prefixes.end(), "one.two"), all.prefixes.end());
 }

@@ -121,3 +121,47 @@ TEST_F(ParamsFileTest, BrokenFilesAndRulesFailAtInit)
     rclcpp::exceptions::RCLInvalidROSArgsError);
   EXPECT_FALSE(rclcpp::ok());
 }
+
+TEST_F(ParamsFileTest, ArraysAndNestedNamesFromFiles)
+{
+  const auto path = write_file(
+    "/**:\n"
+    "  ros__parameters:\n"
+    "    gains: [0.5, 1.5]\n"
+    "    flags: [true, false]\n"
+    "    plugin:\n"
+    "      plugin: \"pkg::Type\"\n"
+    "      depth: 3\n");
+  init_with({"--ros-args", "--params-file", path});
+  auto node = std::make_shared<rclcpp::Node>("arrays");
+  EXPECT_EQ(
+    node->declare_parameter("gains", std::vector<double>{}), (std::vector<double>{0.5, 1.5}));
+  EXPECT_EQ(
+    node->declare_parameter("flags", std::vector<bool>{}), (std::vector<bool>{true, false}));
+  EXPECT_EQ(node->declare_parameter("plugin.plugin", std::string()), "pkg::Type");
+  EXPECT_EQ(node->declare_parameter("plugin.depth", 0), 3);
+  node->declare_parameter("typed_later", rclcpp::PARAMETER_STRING);
+  std::string unset;
+  EXPECT_FALSE(node->get_parameter("typed_later", unset));
+}
+
+TEST_F(ParamsFileTest, LaterArgumentsOverrideEarlierOnes)
+{
+  const auto first = write_file("/**:\n  ros__parameters:\n    v: 1\n");
+  const auto second = write_file("/**:\n  ros__parameters:\n    v: 2\n");
+  init_with({"--ros-args", "-p", "v:=0", "--params-file", first, "--params-file", second});
+  auto node = std::make_shared<rclcpp::Node>("ordered");
+  EXPECT_EQ(node->declare_parameter("v", -1), 2);
+  EXPECT_EQ(node->get_node_parameters_interface()->get_parameter_overrides().at("v"),
+    rclcpp::ParameterValue(int64_t{2}));
+}
+
+TEST_F(ParamsFileTest, IntegerFromFileDoesNotSatisfyADoubleParameter)
+{
+  const auto path = write_file("/**:\n  ros__parameters:\n    resolution: 1\n");
+  init_with({"--ros-args", "--params-file", path});
+  auto node = std::make_shared<rclcpp::Node>("strict");
+  EXPECT_THROW(
+    node->declare_parameter("resolution", 0.05),
+    rclcpp::exceptions::InvalidParameterTypeException);
+}

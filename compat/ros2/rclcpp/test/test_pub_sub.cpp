@@ -190,3 +190,86 @@ TEST_F(PubSubTest, PublishingAfterShutdownIsIgnored)
   rclcpp::MessageInfo info;
   EXPECT_FALSE(sub->take(out, info));
 }
+
+TEST_F(PubSubTest, KeepAllQueuesEveryMessage)
+{
+  std::vector<int> received;
+  auto sub = node_->create_subscription<Int32>(
+    "all", rclcpp::QoS(rclcpp::KeepAll()), [&received](const Int32 & msg) {
+      received.push_back(value_of(msg));
+    });
+  auto pub = node_->create_publisher<Int32>("all", 1);
+  publish_values(pub, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+  executor_.spin_all(std::chrono::seconds(1));
+  EXPECT_EQ(received.size(), 12u);
+  EXPECT_EQ(received.back(), 12);
+}
+
+TEST_F(PubSubTest, EachSubscriptionGetsItsOwnCopy)
+{
+  std::vector<std::string> first;
+  std::vector<std::string> second;
+  auto a = node_->create_subscription<Int32>(
+    "copies", 10, [&first](std::unique_ptr<Int32> msg) {
+      msg->data += "-changed";
+      first.push_back(msg->data);
+    });
+  auto other = std::make_shared<rclcpp::Node>("other_subscriber");
+  auto b = other->create_subscription<Int32>(
+    "/copies", 10, [&second](const Int32 & msg) {second.push_back(msg.data);});
+  auto pub = node_->create_publisher<Int32>("copies", 10);
+  Int32 msg;
+  msg.data = "7";
+  pub->publish(msg);
+  msg.data = "changed after publish";
+  executor_.spin_all(std::chrono::seconds(1));
+  rclcpp::spin_some(other);
+  EXPECT_EQ(first, std::vector<std::string>{"7-changed"});
+  EXPECT_EQ(second, std::vector<std::string>{"7"});
+}
+
+TEST_F(PubSubTest, MessageInfoCarriesTheSequenceAndPublisher)
+{
+  std::vector<uint64_t> sequence;
+  bool from_publisher = false;
+  auto pub = node_->create_publisher<Int32>("info", 10);
+  auto sub = node_->create_subscription<Int32>(
+    "info", 10, [&](const Int32 &, const rclcpp::MessageInfo & info) {
+      sequence.push_back(info.get_rmw_message_info().publication_sequence_number);
+      from_publisher = *pub == info.get_rmw_message_info().publisher_gid;
+    });
+  publish_values(pub, {1, 2});
+  executor_.spin_all(std::chrono::seconds(1));
+  EXPECT_EQ(sequence, (std::vector<uint64_t>{1, 2}));
+  EXPECT_TRUE(from_publisher);
+}
+
+TEST_F(PubSubTest, EndpointsReportTheirQosAndIdentity)
+{
+  auto pub = node_->create_publisher<Int32>("identity", rclcpp::QoS(3).transient_local());
+  auto other = node_->create_publisher<Int32>("identity", 1);
+  EXPECT_EQ(pub->get_queue_size(), 3u);
+  EXPECT_EQ(pub->get_actual_qos().durability(), rclcpp::DurabilityPolicy::TransientLocal);
+  EXPECT_FALSE(*pub == other->get_gid());
+  EXPECT_TRUE(*pub == pub->get_gid());
+  EXPECT_TRUE(pub->wait_for_all_acked(std::chrono::milliseconds(1)));
+  EXPECT_FALSE(pub->can_loan_messages());
+  auto sub = node_->create_subscription<Int32>(
+    "identity", rclcpp::SensorDataQoS(), [](const Int32 &) {});
+  EXPECT_EQ(sub->get_actual_qos().reliability(), rclcpp::ReliabilityPolicy::BestEffort);
+  EXPECT_EQ(sub->get_publisher_count(), 2u);
+  EXPECT_STREQ(sub->get_topic_name(), "/identity");
+}
+
+TEST_F(PubSubTest, NewMessageCallbackSeesQueuedAndNewMessages)
+{
+  auto sub = node_->create_subscription<Int32>("notify", 10, [](const Int32 &) {});
+  auto pub = node_->create_publisher<Int32>("notify", 10);
+  publish_values(pub, {1, 2});
+  std::vector<size_t> counts;
+  sub->set_on_new_message_callback([&counts](size_t count) {counts.push_back(count);});
+  publish_values(pub, {3});
+  sub->clear_on_new_message_callback();
+  publish_values(pub, {4});
+  EXPECT_EQ(counts, (std::vector<size_t>{2, 1}));
+}

@@ -2,6 +2,7 @@
 // and service discovery.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "rcl_interfaces/srv/get_parameters.hpp"
+#include "rcl_interfaces/srv/list_parameters.hpp"
 #include "rclcpp/rclcpp.hpp"
 
 using namespace std::chrono_literals;
@@ -82,6 +84,35 @@ TEST_F(ServiceTest, RequestAndResponseRoundTrip)
   const auto response = result.get();
   ASSERT_EQ(response->values.size(), 1u);
   EXPECT_EQ(response->values[0].string_value, "speed!");
+}
+
+TEST_F(ServiceTest, BoundMemberCallbackInACallbackGroupOfItsOwn)
+{
+  struct Handler
+  {
+    void on_request(
+      const std::shared_ptr<rmw_request_id_t>, const std::shared_ptr<GetParameters::Request> req,
+      std::shared_ptr<GetParameters::Response> res)
+    {
+      answer(*req, *res);
+    }
+  } handler;
+  auto group = server_->create_callback_group(rclcpp::CallbackGroupType::Reentrant, false);
+  auto service = server_->create_service<GetParameters>(
+    "bound", std::bind(
+      &Handler::on_request, &handler, std::placeholders::_1, std::placeholders::_2,
+      std::placeholders::_3), rmw_qos_profile_services_default, group);
+  rclcpp::executors::SingleThreadedExecutor group_executor;
+  group_executor.add_callback_group(group, server_->get_node_base_interface());
+  std::thread group_spinner([&group_executor]() {group_executor.spin();});
+  auto client = client_node_->create_client<GetParameters>("bound");
+  spin_in_background();
+  auto result = client->async_send_request(request_for("bound"));
+  const bool ready = result.wait_for(10s) == std::future_status::ready;
+  group_executor.cancel();
+  group_spinner.join();
+  ASSERT_TRUE(ready);
+  EXPECT_EQ(result.get()->values[0].string_value, "bound!");
 }
 
 TEST_F(ServiceTest, SpinUntilFutureCompleteDrivesTheClient)
@@ -195,4 +226,57 @@ TEST_F(ServiceTest, ShutdownEndsWaitForService)
     });
   EXPECT_FALSE(client->wait_for_service());
   stopper.join();
+}
+
+TEST_F(ServiceTest, ResponsesReachTheClientThatAsked)
+{
+  auto service = server_->create_service<GetParameters>(
+    "shared", [](const std::shared_ptr<GetParameters::Request> request,
+    std::shared_ptr<GetParameters::Response> response) {answer(*request, *response);});
+  auto first = client_node_->create_client<GetParameters>("shared");
+  auto second = client_node_->create_client<GetParameters>("/shared");
+  spin_in_background();
+  auto from_first = first->async_send_request(request_for("one"));
+  auto from_second = second->async_send_request(request_for("two"));
+  ASSERT_EQ(from_first.wait_for(10s), std::future_status::ready);
+  ASSERT_EQ(from_second.wait_for(10s), std::future_status::ready);
+  EXPECT_EQ(from_first.get()->values[0].string_value, "one!");
+  EXPECT_EQ(from_second.get()->values[0].string_value, "two!");
+}
+
+TEST_F(ServiceTest, AClientDestroyedBeforeTheResponseIsHarmless)
+{
+  std::promise<void> entered;
+  std::promise<void> release;
+  auto release_future = release.get_future().share();
+  std::atomic<bool> first_call{true};
+  auto service = server_->create_service<GetParameters>(
+    "slow", [&](const std::shared_ptr<GetParameters::Request> request,
+    std::shared_ptr<GetParameters::Response> response) {
+      if (first_call.exchange(false)) {
+        entered.set_value();
+        release_future.wait();
+      }
+      answer(*request, *response);
+    });
+  auto client = client_node_->create_client<GetParameters>("slow");
+  spin_in_background();
+  auto result = client->async_send_request(request_for("gone"));
+  entered.get_future().wait();
+  client.reset();
+  release.set_value();
+  auto later = client_node_->create_client<GetParameters>("slow");
+  auto second = later->async_send_request(request_for("still works"));
+  ASSERT_EQ(second.wait_for(10s), std::future_status::ready);
+  EXPECT_EQ(second.get()->values[0].string_value, "still works!");
+}
+
+TEST_F(ServiceTest, ServiceTypeMustMatchForAClientToSeeIt)
+{
+  auto service = server_->create_service<GetParameters>(
+    "typed", [](const std::shared_ptr<GetParameters::Request>,
+    std::shared_ptr<GetParameters::Response>) {});
+  auto mismatched = client_node_->create_client<rcl_interfaces::srv::ListParameters>("typed");
+  EXPECT_FALSE(mismatched->service_is_ready());
+  EXPECT_FALSE(mismatched->wait_for_service(10ms));
 }

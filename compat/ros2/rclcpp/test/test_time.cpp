@@ -145,3 +145,40 @@ TEST_F(DurationTest, ScalingRejectsNonFiniteFactors)
   }
   EXPECT_EQ(Duration::max().nanoseconds(), 2147483647999999999LL);
 }
+
+TEST_F(TimeTest, RclTimePointsAndMaxKeepTheirClockType)
+{
+  rcl_time_point_t point{42, RCL_STEADY_TIME};
+  const Time from_point(point);
+  EXPECT_EQ(from_point.nanoseconds(), 42);
+  EXPECT_EQ(from_point.get_clock_type(), RCL_STEADY_TIME);
+  const Time max = Time::max(RCL_ROS_TIME);
+  EXPECT_EQ(max.get_clock_type(), RCL_ROS_TIME);
+  EXPECT_EQ(max.nanoseconds(), 2147483647999999999LL);
+  Time accumulating(int64_t{0}, RCL_ROS_TIME);
+  accumulating += Duration(1, 0);
+  accumulating -= Duration(0, 500000000);
+  EXPECT_DOUBLE_EQ(accumulating.seconds(), 0.5);
+  EXPECT_TRUE(accumulating < Time(1, 0, RCL_ROS_TIME));
+  EXPECT_TRUE(accumulating >= Time(0, 500000000, RCL_ROS_TIME));
+}
+
+TEST_F(DurationTest, ArithmeticAndComparisons)
+{
+  const Duration a(1, 0);
+  const Duration b = std::chrono::milliseconds(250);
+  EXPECT_EQ((a - b).nanoseconds(), 750000000LL);
+  EXPECT_EQ((a + b).seconds(), 1.25);
+  EXPECT_TRUE(b < a);
+  EXPECT_TRUE(a != b);
+  Duration c = a;
+  c += b;
+  c -= Duration(0, 250000000);
+  EXPECT_EQ(c, a);
+  EXPECT_EQ(Duration::from_nanoseconds(-5).nanoseconds(), -5);
+  rcl_duration_t raw{7};
+  EXPECT_EQ(Duration(raw).nanoseconds(), 7);
+  EXPECT_THROW(
+    Duration::from_nanoseconds(std::numeric_limits<int64_t>::max()) + Duration(0, 1),
+    std::overflow_error);
+}

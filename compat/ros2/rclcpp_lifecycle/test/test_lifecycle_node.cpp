@@ -1,7 +1,10 @@
 // LifecycleNode: the standard state machine, callback results, errors and the lifecycle services.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -10,6 +13,8 @@
 
 #include "lifecycle_msgs/msg/state.hpp"
 #include "lifecycle_msgs/msg/transition.hpp"
+#include "lifecycle_msgs/msg/transition_event.hpp"
+#include "lifecycle_msgs/srv/get_available_transitions.hpp"
 #include "lifecycle_msgs/srv/change_state.hpp"
 #include "lifecycle_msgs/srv/get_state.hpp"
 #include "rclcpp/rclcpp.hpp"
@@ -214,4 +219,93 @@ TEST_F(LifecycleNodeTest, ChangeStateAndGetStateServices)
   auto state = get->async_send_request(std::make_shared<lifecycle_msgs::srv::GetState::Request>());
   ASSERT_EQ(executor.spin_until_future_complete(state, 10s), rclcpp::FutureReturnCode::SUCCESS);
   EXPECT_EQ(state.get()->current_state.label, "inactive");
+}
+
+TEST_F(LifecycleNodeTest, DefaultOnErrorRecoversToUnconfigured)
+{
+  auto plain = std::make_shared<rclcpp_lifecycle::LifecycleNode>("plain");
+  plain->register_on_configure(
+    [](const rclcpp_lifecycle::State &) -> CallbackReturn {
+      throw std::runtime_error("broken configure");
+    });
+  CallbackReturn code = CallbackReturn::SUCCESS;
+  EXPECT_EQ(plain->configure(code).id(), State::PRIMARY_STATE_UNCONFIGURED);
+  EXPECT_EQ(code, CallbackReturn::ERROR);
+}
+
+TEST_F(LifecycleNodeTest, TransitionEventsArePublished)
+{
+  auto observer = std::make_shared<rclcpp::Node>("observer");
+  std::vector<std::string> events;
+  auto sub = observer->create_subscription<lifecycle_msgs::msg::TransitionEvent>(
+    "/managed/transition_event", 10,
+    [&events](const lifecycle_msgs::msg::TransitionEvent & event) {
+      events.push_back(event.start_state.label + "->" + event.goal_state.label);
+    });
+  node_->configure();
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(observer);
+  executor.spin_all(1s);
+  EXPECT_EQ(
+    events, (std::vector<std::string>{"unconfigured->configuring", "configuring->inactive"}));
+}
+
+TEST_F(LifecycleNodeTest, AvailableTransitionsServiceFollowsTheState)
+{
+  node_->configure();
+  auto client_node = std::make_shared<rclcpp::Node>("transitions_client");
+  auto client = client_node->create_client<lifecycle_msgs::srv::GetAvailableTransitions>(
+    "/managed/get_available_transitions");
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(client_node);
+  executor.add_node(node_->get_node_base_interface());
+  auto result = client->async_send_request(
+    std::make_shared<lifecycle_msgs::srv::GetAvailableTransitions::Request>());
+  ASSERT_EQ(executor.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  const auto response = result.get();
+  std::vector<std::string> labels;
+  for (const auto & description : response->available_transitions) {
+    labels.push_back(description.transition.label);
+  }
+  EXPECT_EQ(labels, (std::vector<std::string>{"cleanup", "activate", "shutdown"}));
+}
+
+TEST_F(LifecycleNodeTest, ChangeStateServiceReportsRejectedTransitions)
+{
+  auto client_node = std::make_shared<rclcpp::Node>("rejected_client");
+  auto change = client_node->create_client<lifecycle_msgs::srv::ChangeState>(
+    "/managed/change_state");
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(client_node);
+  executor.add_node(node_->get_node_base_interface());
+  auto request = std::make_shared<lifecycle_msgs::srv::ChangeState::Request>();
+  request->transition.id = Transition::TRANSITION_ACTIVATE;
+  auto result = change->async_send_request(request);
+  ASSERT_EQ(executor.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  EXPECT_FALSE(result.get()->success);
+  EXPECT_EQ(node_->get_current_state().id(), State::PRIMARY_STATE_UNCONFIGURED);
+}
+
+TEST_F(LifecycleNodeTest, NodeApiWorksOnALifecycleNode)
+{
+  auto plain = std::make_shared<rclcpp_lifecycle::LifecycleNode>(
+    "api", "/ns", rclcpp::NodeOptions().append_parameter_override("group.a", 4));
+  EXPECT_STREQ(plain->get_namespace(), "/ns");
+  EXPECT_STREQ(plain->get_node_base_interface()->get_fully_qualified_name(), "/ns/api");
+  EXPECT_EQ(plain->declare_parameter("group.a", 1), 4);
+  plain->declare_parameter("group.b", 2);
+  std::map<std::string, int64_t> group;
+  EXPECT_TRUE(plain->get_parameters("group", group));
+  EXPECT_EQ(group.size(), 2u);
+  std::atomic<int> ticks{0};
+  auto timer = plain->create_wall_timer(1ms, [&ticks]() {++ticks;});
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(plain->get_node_base_interface());
+  executor.spin_until_future_complete(std::async(std::launch::async, [&ticks]() {
+      while (ticks.load() < 3) {
+        std::this_thread::sleep_for(1ms);
+      }
+    }), 10s);
+  EXPECT_GE(ticks.load(), 3);
+  EXPECT_EQ(plain->get_node_options().parameter_overrides().size(), 1u);
 }

@@ -52,7 +52,8 @@ struct Buffer::AsyncRequest
   TransformReadyCallback callback;
 };
 
-Buffer::Buffer(rclcpp::Clock::SharedPtr clock, tf2::Duration cache_time, rclcpp::Node::SharedPtr node)
+Buffer::Buffer(
+  rclcpp::Clock::SharedPtr clock, tf2::Duration cache_time, rclcpp::Node::SharedPtr node)
 : BufferCore(cache_time), clock_(std::move(clock)), node_(std::move(node))
 {
   if (!clock_) {

@@ -10,7 +10,8 @@ namespace tf2_ros
 
 namespace
 {
-// Longer periods mean "never"; capping them keeps the timer's next-call arithmetic from overflowing.
+// Longer periods mean "never"; capping them keeps the timer's next-call arithmetic from
+// overflowing.
 constexpr std::chrono::hours kLongestPeriod{24 * 365 * 100};
 }  // namespace
 

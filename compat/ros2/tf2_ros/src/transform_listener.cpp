@@ -1,6 +1,8 @@
 #include "tf2_ros/transform_listener.h"
 
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <sstream>
 #include <string>
 
@@ -30,8 +32,11 @@ TransformListener::~TransformListener()
   if (!spin_thread_ || !dedicated_listener_thread_) {
     return;
   }
-  // A cancel issued before the thread starts spinning still stops that spin.
-  executor_->cancel();
+  // Cancelled until the spin has ended: a cancel that races with the executor going back to
+  // sleep can be lost.
+  do {
+    executor_->cancel();
+  } while (spin_done_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
   dedicated_listener_thread_->join();
 }
 
@@ -40,7 +45,13 @@ void TransformListener::startDedicatedThread()
   executor_ = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
   executor_->add_callback_group(callback_group_, node_base_interface_);
   auto executor = executor_;
-  dedicated_listener_thread_ = std::make_unique<std::thread>([executor]() {executor->spin();});
+  auto spin_ended = std::make_shared<std::promise<void>>();
+  spin_done_ = spin_ended->get_future();
+  dedicated_listener_thread_ = std::make_unique<std::thread>(
+    [executor, spin_ended]() {
+      executor->spin();
+      spin_ended->set_value();
+    });
   buffer_.setUsingDedicatedThread(true);
 }
 

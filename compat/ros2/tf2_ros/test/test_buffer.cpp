@@ -105,7 +105,8 @@ TEST_F(BufferTest, lookupWaitsForATransformThatArrivesMidWait)
 {
   std::thread feeder = setLater(makeTransform("map", "base_link", 10.0, 2.5));
 
-  const auto result = buffer_->lookupTransform("map", "base_link", at(10.0), tf2::durationFromSec(10.0));
+  const auto result =
+    buffer_->lookupTransform("map", "base_link", at(10.0), tf2::durationFromSec(10.0));
   feeder.join();
 
   EXPECT_DOUBLE_EQ(result.transform.translation.x, 2.5);
@@ -118,7 +119,8 @@ TEST_F(BufferTest, lookupWaitsForNewerDataWhenOnlyOlderDataExists)
   buffer_->setTransform(makeTransform("map", "base_link", 1.0, 0.0), "test_authority");
   std::thread feeder = setLater(makeTransform("map", "base_link", 3.0, 4.0));
 
-  const auto result = buffer_->lookupTransform("map", "base_link", at(2.0), tf2::durationFromSec(10.0));
+  const auto result =
+    buffer_->lookupTransform("map", "base_link", at(2.0), tf2::durationFromSec(10.0));
   feeder.join();
 
   EXPECT_NEAR(result.transform.translation.x, 2.0, 1e-9);
@@ -172,7 +174,8 @@ TEST_F(BufferTest, availableTransformNeedsNoWait)
 {
   buffer_->setTransform(makeTransform("map", "base_link", 1.0, 0.0), "test_authority");
   EXPECT_TRUE(buffer_->canTransform("map", "base_link", at(1.0), tf2::durationFromSec(0.0)));
-  EXPECT_TRUE(buffer_->canTransform("map", "base_link", tf2::TimePointZero, tf2::durationFromSec(60.0)));
+  EXPECT_TRUE(
+    buffer_->canTransform("map", "base_link", tf2::TimePointZero, tf2::durationFromSec(60.0)));
 }
 
 TEST_F(BufferTest, oneArrivalReleasesEveryWaiter)
@@ -215,7 +218,8 @@ TEST_F(BufferTest, timedCallsWithoutADedicatedThreadRefuseToWait)
     buffer_->canTransform("map", "base_link", at(1.0), tf2::durationFromSec(1.0), &error));
   EXPECT_EQ(error, tf2_ros::threading_error);
   // The lookup still answers from the data it has.
-  const auto result = buffer_->lookupTransform("map", "base_link", at(1.0), tf2::durationFromSec(1.0));
+  const auto result =
+    buffer_->lookupTransform("map", "base_link", at(1.0), tf2::durationFromSec(1.0));
   EXPECT_DOUBLE_EQ(result.transform.translation.x, 6.0);
 }
 
@@ -357,7 +361,8 @@ TEST_F(BufferAsyncTest, cancelledWaitIsNeverCompleted)
 
 TEST_F(BufferAsyncTest, unknownTimerHandlesAreRejected)
 {
-  tf2_ros::CreateTimerROS timers(node_->get_node_base_interface(), node_->get_node_timers_interface());
+  tf2_ros::CreateTimerROS timers(
+    node_->get_node_base_interface(), node_->get_node_timers_interface());
   EXPECT_THROW(timers.cancel(99), tf2_ros::InvalidTimerHandleException);
   EXPECT_THROW(timers.reset(99), tf2_ros::InvalidTimerHandleException);
   EXPECT_THROW(timers.remove(99), tf2_ros::InvalidTimerHandleException);
@@ -365,7 +370,8 @@ TEST_F(BufferAsyncTest, unknownTimerHandlesAreRejected)
 
 TEST_F(BufferAsyncTest, removedTimerNoLongerFires)
 {
-  tf2_ros::CreateTimerROS timers(node_->get_node_base_interface(), node_->get_node_timers_interface());
+  tf2_ros::CreateTimerROS timers(
+    node_->get_node_base_interface(), node_->get_node_timers_interface());
   std::promise<void> fired;
   std::atomic<int> removed_calls{0};
   const auto removed = timers.createTimer(

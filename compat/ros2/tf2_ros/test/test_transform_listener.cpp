@@ -42,7 +42,8 @@ protected:
   // Waits, within a generous limit, until the buffer has received the transform.
   bool arrives(const std::string & parent, const std::string & child, double seconds)
   {
-    return buffer_->canTransform(parent, child, tf2::timeFromSec(seconds), tf2::durationFromSec(10.0));
+    return buffer_->canTransform(
+      parent, child, tf2::timeFromSec(seconds), tf2::durationFromSec(10.0));
   }
 
   double xOf(const std::string & parent, const std::string & child, double seconds)

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -42,12 +43,21 @@ public:
   : executor_(std::make_shared<rclcpp::executors::SingleThreadedExecutor>())
   {
     executor_->add_node(node);
-    thread_ = std::thread([executor = executor_]() {executor->spin();});
+    auto spin_ended = std::make_shared<std::promise<void>>();
+    spin_done_ = spin_ended->get_future();
+    thread_ = std::thread(
+      [executor = executor_, spin_ended]() {
+        executor->spin();
+        spin_ended->set_value();
+      });
   }
 
+  // Cancels until the spin has ended, so a cancel lost to a racing spin cannot hang the test.
   ~SpinningThread()
   {
-    executor_->cancel();
+    do {
+      executor_->cancel();
+    } while (spin_done_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
     thread_.join();
   }
 
@@ -57,6 +67,7 @@ public:
 private:
   std::shared_ptr<rclcpp::executors::SingleThreadedExecutor> executor_;
   std::thread thread_;
+  std::future<void> spin_done_;
 };
 
 }  // namespace tf2_ros_test

@@ -1,4 +1,5 @@
-// A handle on one registration with a filter; disconnecting it stops further calls to that callback.
+// A handle on one registration with a filter; disconnecting it stops further calls to that
+// callback.
 #ifndef MESSAGE_FILTERS__CONNECTION_H_
 #define MESSAGE_FILTERS__CONNECTION_H_
 

@@ -1,5 +1,5 @@
-// A message together with its receipt time, handed through filter chains; it copies the message only
-// when a callback asks for a mutable message that other callbacks also see.
+// A message together with its receipt time, handed through filter chains; it copies the message
+// only when a callback asks for a mutable message that other callbacks also see.
 #ifndef MESSAGE_FILTERS__MESSAGE_EVENT_H_
 #define MESSAGE_FILTERS__MESSAGE_EVENT_H_
 
@@ -53,7 +53,8 @@ public:
   MessageEvent(const MessageEvent<void const> & rhs, const CreateFunction & create)
   {
     init(
-      std::const_pointer_cast<Message>(std::static_pointer_cast<ConstMessage>(rhs.getConstMessage())),
+      std::const_pointer_cast<Message>(
+        std::static_pointer_cast<ConstMessage>(rhs.getConstMessage())),
       rhs.getReceiptTime(), rhs.nonConstWillCopy(), create);
   }
 
@@ -88,17 +89,22 @@ public:
 
   MessageEvent & operator=(const MessageEvent<Message> & rhs)
   {
-    init(rhs.getConstMessage(), rhs.getReceiptTime(), rhs.nonConstWillCopy(), rhs.getMessageFactory());
+    init(
+      rhs.getConstMessage(), rhs.getReceiptTime(), rhs.nonConstWillCopy(),
+      rhs.getMessageFactory());
     return *this;
   }
 
   MessageEvent & operator=(const MessageEvent<ConstMessage> & rhs)
   {
-    init(rhs.getConstMessage(), rhs.getReceiptTime(), rhs.nonConstWillCopy(), rhs.getMessageFactory());
+    init(
+      rhs.getConstMessage(), rhs.getReceiptTime(), rhs.nonConstWillCopy(),
+      rhs.getMessageFactory());
     return *this;
   }
 
-  // For a mutable M the caller gets its own copy unless the event says nobody else shares the message.
+  // For a mutable M the caller gets its own copy unless the event says nobody else shares the
+  // message.
   std::shared_ptr<M> getMessage() const
   {
     if constexpr (std::is_const<M>::value) {

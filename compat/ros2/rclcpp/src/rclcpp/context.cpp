@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "rclcpp/contexts/default_context.hpp"
+#include "rclcpp/detail/log_output.hpp"
+#include "rclcpp/exceptions.hpp"
 #include "parameter_overrides.hpp"
 #include "ros_arguments.hpp"
 
@@ -17,6 +18,23 @@ namespace
 std::mutex g_contexts_mutex;
 std::vector<std::weak_ptr<Context>> g_contexts;
 std::atomic<uint64_t> g_next_instance_id{1};
+
+void apply_log_levels(const std::vector<std::string> & ros_arguments)
+{
+  for (size_t i = 0; i + 1 < ros_arguments.size(); ++i) {
+    if (ros_arguments[i] != "--log-level") {
+      continue;
+    }
+    const std::string & rule = ros_arguments[++i];
+    if (!detail::apply_log_level_rule(rule)) {
+      rcl_error_state_t state{};
+      const std::string message = "Argument " + rule + " is not a valid log level rule";
+      message.copy(state.message, sizeof(state.message) - 1);
+      throw rclcpp::exceptions::RCLInvalidROSArgsError(
+              RCL_RET_INVALID_ROS_ARGS, &state, "failed to parse arguments: ");
+    }
+  }
+}
 
 void register_context(const Context::SharedPtr & context)
 {
@@ -57,11 +75,13 @@ void Context::init(int argc, char const * const * argv, const rclcpp::InitOption
   auto ros_arguments = detail::RosArguments::extract(argc, argv);
   detail::RosArguments::validate(ros_arguments);
   detail::ParameterOverrides::check(ros_arguments);
+  apply_log_levels(ros_arguments);
   global_ros_arguments_ = std::move(ros_arguments);
   init_options_ = init_options;
   shutdown_reason_.clear();
   rcl_context_ = std::make_shared<rcl_context_t>();
   rcl_context_->instance_id = g_next_instance_id++;
+  shut_down_ = false;
   valid_ = true;
   try {
     register_context(shared_from_this());
@@ -112,6 +132,7 @@ bool Context::shutdown(const std::string & reason)
       return false;
     }
     valid_ = false;
+    shut_down_ = true;
     shutdown_reason_ = reason;
   }
   run_callbacks(on_shutdown_callbacks_);
@@ -164,11 +185,13 @@ std::shared_ptr<rcl_context_t> Context::get_rcl_context()
 bool Context::sleep_for(const std::chrono::nanoseconds & nanoseconds)
 {
   // Like rclcpp: wait at least once, keep waiting while time is left and the context lives.
+  // Unlike it, a shutdown that lands before the wait begins still ends the wait, so a thread
+  // never sleeps out its whole time on a context that is already gone.
   std::chrono::nanoseconds time_left = nanoseconds;
   do {
     std::unique_lock<std::mutex> lock(interrupt_mutex_);
     const auto start = std::chrono::steady_clock::now();
-    interrupt_condition_variable_.wait_for(lock, time_left);
+    interrupt_condition_variable_.wait_for(lock, time_left, [this]() {return shut_down_.load();});
     time_left -= std::chrono::steady_clock::now() - start;
   } while (time_left > std::chrono::nanoseconds::zero() && is_valid());
   return is_valid();
@@ -240,16 +263,4 @@ std::vector<Context::SharedPtr> get_contexts()
   return contexts;
 }
 
-namespace contexts
-{
-
-DefaultContext::DefaultContext() = default;
-
-DefaultContext::SharedPtr get_global_default_context()
-{
-  static DefaultContext::SharedPtr default_context = DefaultContext::make_shared();
-  return default_context;
-}
-
-}  // namespace contexts
 }  // namespace rclcpp

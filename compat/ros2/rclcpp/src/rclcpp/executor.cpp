@@ -370,6 +370,11 @@ void Executor::spin_once_impl(std::chrono::nanoseconds timeout)
   const auto deadline = forever ? std::chrono::steady_clock::time_point::max() : start + timeout;
   while (rclcpp::ok(context_) && spinning.load()) {
     const uint64_t seen = notifier_->generation();
+    // cancel() and shutdown change their flag before notifying: checking again after taking the
+    // snapshot means a stop is either seen here or wakes the wait below.
+    if (!rclcpp::ok(context_) || !spinning.load()) {
+      return;
+    }
     AnyExecutable any_executable;
     if (get_next_ready_executable(any_executable)) {
       execute_any_executable(any_executable);
@@ -511,21 +516,6 @@ void Executor::set_memory_strategy(rclcpp::memory_strategy::MemoryStrategy::Shar
 bool Executor::is_spinning()
 {
   return spinning.load();
-}
-
-std::ostream & operator<<(std::ostream & os, const FutureReturnCode & future_return_code)
-{
-  return os << to_string(future_return_code);
-}
-
-std::string to_string(const FutureReturnCode & future_return_code)
-{
-  switch (future_return_code) {
-    case FutureReturnCode::SUCCESS: return "SUCCESS (0)";
-    case FutureReturnCode::INTERRUPTED: return "INTERRUPTED (1)";
-    case FutureReturnCode::TIMEOUT: return "TIMEOUT (2)";
-    default: return "UNKNOWN";
-  }
 }
 
 }  // namespace rclcpp

@@ -58,5 +58,26 @@ bool set_logger_level(const std::string & name, int level)
   return rcutils_logging_set_logger_level(name.c_str(), level) == RCUTILS_RET_OK;
 }
 
+bool apply_log_level_rule(const std::string & rule)
+{
+  const size_t separator = rule.find(":=");
+  const std::string level_text = separator == std::string::npos ?
+    rule : rule.substr(separator + 2);
+  int level = 0;
+  ensure_initialized();
+  std::lock_guard<std::mutex> lock(logging_mutex());
+  if (rcutils_logging_severity_level_from_string(
+      level_text.c_str(), rcutils_get_default_allocator(), &level) != RCUTILS_RET_OK)
+  {
+    return false;
+  }
+  if (separator == std::string::npos) {
+    rcutils_logging_set_default_logger_level(level);
+    return true;
+  }
+  return rcutils_logging_set_logger_level(rule.substr(0, separator).c_str(), level) ==
+         RCUTILS_RET_OK;
+}
+
 }  // namespace detail
 }  // namespace rclcpp

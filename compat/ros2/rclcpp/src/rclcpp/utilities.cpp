@@ -69,7 +69,7 @@ bool shutdown(Context::SharedPtr context, const std::string & reason)
   auto default_context = contexts::get_global_default_context();
   const bool is_default = !context || context == default_context;
   const bool result = or_default(context)->shutdown(reason);
-  if (result && is_default) {
+  if (is_default) {
     uninstall_signal_handlers();
   }
   return result;

@@ -1,5 +1,5 @@
-// The transform buffer nodes use: a tf2::BufferCore with a clock, lookups that wait for data up to a
-// time-out, and asynchronous waits whose time-outs run on timers.
+// The transform buffer nodes use: a tf2::BufferCore with a clock, lookups that wait for data up
+// to a time-out, and asynchronous waits whose time-outs run on timers.
 #ifndef TF2_ROS__BUFFER_H_
 #define TF2_ROS__BUFFER_H_
 

@@ -87,7 +87,8 @@ inline rclcpp::Time toRclcpp(const tf2::TimePoint & time)
 
 inline tf2::Duration fromRclcpp(const rclcpp::Duration & duration)
 {
-  return std::chrono::duration_cast<tf2::Duration>(std::chrono::nanoseconds(duration.nanoseconds()));
+  return std::chrono::duration_cast<tf2::Duration>(
+    std::chrono::nanoseconds(duration.nanoseconds()));
 }
 
 inline rclcpp::Duration toRclcpp(const tf2::Duration & duration)

@@ -1,4 +1,5 @@
-// How a Buffer arms the time-outs of its asynchronous waits, without depending on a particular node.
+// How a Buffer arms the time-outs of its asynchronous waits, without depending on a particular
+// node.
 #ifndef TF2_ROS__CREATE_TIMER_INTERFACE_H_
 #define TF2_ROS__CREATE_TIMER_INTERFACE_H_
 

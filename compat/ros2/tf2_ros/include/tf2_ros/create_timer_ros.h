@@ -1,4 +1,5 @@
-// Timers for a Buffer's asynchronous waits, created on a node and run by whatever executor spins it.
+// Timers for a Buffer's asynchronous waits, created on a node and run by whatever executor
+// spins it.
 #ifndef TF2_ROS__CREATE_TIMER_ROS_H_
 #define TF2_ROS__CREATE_TIMER_ROS_H_
 

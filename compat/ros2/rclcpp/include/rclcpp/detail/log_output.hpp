@@ -24,6 +24,8 @@ void log_message(
   const Logger & logger, int severity, const char * file, const char * function, size_t line,
   const std::string & message);
 bool set_logger_level(const std::string & name, int level);
+/// Applies a --log-level rule: "<severity>" for the default level or "<logger>:=<severity>".
+bool apply_log_level_rule(const std::string & rule);
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-security"

@@ -1,5 +1,5 @@
-// get_node_topics_interface: the NodeTopicsInterface of a node given as shared_ptr, raw pointer or reference, or of the
-// interface itself.
+// get_node_topics_interface: the NodeTopicsInterface of a node given as shared_ptr,
+// raw pointer or reference, or of the interface itself.
 #ifndef RCLCPP__NODE_INTERFACES__GET_NODE_TOPICS_INTERFACE_HPP_
 #define RCLCPP__NODE_INTERFACES__GET_NODE_TOPICS_INTERFACE_HPP_
 
@@ -7,30 +7,23 @@
 #include <type_traits>
 #include <utility>
 
+#include "rclcpp/node_interfaces/detail/node_interfaces_helpers.hpp"
 #include "rclcpp/node_interfaces/node_topics_interface.hpp"
 
 namespace rclcpp
 {
 namespace node_interfaces
 {
-namespace detail
-{
-#ifndef RCLCPP__NODE_INTERFACES__IS_SHARED_PTR_DEFINED_
-#define RCLCPP__NODE_INTERFACES__IS_SHARED_PTR_DEFINED_
-template<typename T>
-struct is_shared_ptr : std::false_type {};
-template<typename T>
-struct is_shared_ptr<std::shared_ptr<T>>: std::true_type {};
-#endif
-}  // namespace detail
 
-inline std::shared_ptr<NodeTopicsInterface> get_node_topics_interface(std::shared_ptr<NodeTopicsInterface> interface)
+inline std::shared_ptr<NodeTopicsInterface> get_node_topics_interface(
+  std::shared_ptr<NodeTopicsInterface> interface)
 {
   return interface;
 }
 
 template<typename NodeType>
-std::shared_ptr<NodeTopicsInterface> get_node_topics_interface(const std::shared_ptr<NodeType> & node)
+std::shared_ptr<NodeTopicsInterface> get_node_topics_interface(
+  const std::shared_ptr<NodeType> & node)
 {
   if constexpr (std::is_base_of<NodeTopicsInterface, NodeType>::value) {
     return node;

@@ -1,0 +1,154 @@
+#ifndef QUORVANE_NAV2_GRIDMAP__COSTMAP_DEPTH_CAMERA__FRUSTUM_OBSERVATION_ROS_HPP_
+#define QUORVANE_NAV2_GRIDMAP__COSTMAP_DEPTH_CAMERA__FRUSTUM_OBSERVATION_ROS_HPP_
+
+// The depth-camera pipeline as the obstacle-type plugin sees it: subscribes each source's
+// semantic clouds through a transform filter into its observation buffer, and on every map update
+// marks the observed categories into the grid and clears remembered clouds the cameras see through.
+
+#include <chrono>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <message_filters/subscriber.h>
+#include <quorvane_protocol/msg/semantic_point_cloud.hpp>
+#include <rclcpp_lifecycle/lifecycle_node.hpp>
+#include <rclcpp_lifecycle/lifecycle_publisher.hpp>
+#include <sensor_msgs/msg/camera_info.hpp>
+#include <sensor_msgs/msg/point_cloud2.hpp>
+#include <tf2_ros/buffer.h>
+#include <tf2_ros/message_filter.h>
+#include <visualization_msgs/msg/marker_array.hpp>
+
+#include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_detector.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_options.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros_options.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/map_location.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/map_process_base.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/observation.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/observation_buffer.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/point_cloud_with_time.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/pointcloud_process.hpp"
+#include "quorvane_nav2_gridmap/obs_type_grid_map.hpp"
+
+namespace costmap_depth_camera
+{
+
+namespace util
+{
+
+// Takes one CameraInfo from `topic`, waiting at most `wait_time` seconds; false on time-out or
+// when `topic` is empty. Throws std::invalid_argument when the node is gone.
+template<typename NodePtrT>
+bool get_cam_para(
+  NodePtrT node, const std::string & topic, sensor_msgs::msg::CameraInfo & info, double wait_time);
+
+}  // namespace util
+
+class FrustumObservationRos : public MapProcessBase
+{
+public:
+  using SemanticPointCloud = quorvane_protocol::msg::SemanticPointCloud;
+  using SemanticSubscriber =
+    message_filters::Subscriber<SemanticPointCloud, rclcpp_lifecycle::LifecycleNode>;
+  using SemanticFilter = tf2_ros::MessageFilter<SemanticPointCloud, tf2_ros::Buffer>;
+
+  // The debug publishers exist only with `enable_frustum_trace`; only then is the node needed
+  // here. `tf_buffer` must outlive this object.
+  FrustumObservationRos(
+    std::weak_ptr<rclcpp_lifecycle::LifecycleNode> node, FrustumObservationRosOptions & options,
+    tf2_ros::Buffer & tf_buffer, unsigned int size_x, unsigned int size_y, double resolution,
+    double origin_x, double origin_y);
+  ~FrustumObservationRos() override = default;
+  FrustumObservationRos(const FrustumObservationRos &) = delete;
+  FrustumObservationRos & operator=(const FrustumObservationRos &) = delete;
+
+  // Adds one source: its buffer, and a subscription that stays unsubscribed until activate().
+  void addObservationBufferListen(FrustumObservationOptions & source);
+  void activate();
+  void deactivate();
+  // Forgets every remembered cloud.
+  void reset();
+  void setDecayTime(double decay_time);
+  // Starts or stops marking the source named `name`; false when there is nothing to change it on.
+  bool setObservationMarkingStatus(std::string name, bool marking);
+  // Appends (source name, measured rate) for every marking source slower than it should be.
+  void checkAllMarkingObsHZ(std::vector<std::pair<std::string, double>> & result);
+  void semanticPointCloudCallback(
+    const std::shared_ptr<const SemanticPointCloud> & message,
+    const std::shared_ptr<ObservationBuffer> & buffer);
+
+  // Marks the current and remembered clouds into `grid` and widens the bounds to every cloud
+  // marked; false when a marking source is not current.
+  bool updatePointCloud3DMap(
+    quorvane_nav2_gridmap::ObsTypeGridMap & grid, double * min_x, double * min_y, double * max_x,
+    double * max_y, double robot_x, double robot_y);
+  bool getMarkingObservations(
+    std::vector<Observation> & observations,
+    std::vector<std::shared_ptr<FrustumDetector>> & detectors) const;
+  void touch(double x, double y, double * min_x, double * min_y, double * max_x, double * max_y);
+  // Recomputes the convex hull of a polygon cloud; other clouds get an empty hull.
+  void updatePolygon(PointCloudWithTime & cloud);
+  void polygonOutlineCells(
+    const std::vector<MapLocation> & polygon, std::vector<MapLocation> & cells);
+  void convexFillCells(const std::vector<MapLocation> & polygon, std::vector<MapLocation> & cells);
+  void markCloudInGrid(
+    quorvane_nav2_gridmap::ObsTypeGridMap & grid, const PointCloudWithTime & cloud);
+  void publishDebugMarkers(
+    const std::vector<Observation> & observations,
+    const std::vector<std::shared_ptr<FrustumDetector>> & detectors);
+
+protected:
+  // The marking work of one update on observations and detectors already collected; takes the
+  // remembered clouds' lock, never a buffer's.
+  void markObservations(
+    quorvane_nav2_gridmap::ObsTypeGridMap & grid, const std::vector<Observation> & observations,
+    const std::vector<std::shared_ptr<FrustumDetector>> & detectors, double robot_x,
+    double robot_y, double * min_x, double * min_y, double * max_x, double * max_y,
+    std::chrono::system_clock::time_point started);
+
+private:
+  using CloudList = std::list<PointCloudWithTime>;
+
+  // The polygon raster indexes cells by the width of the grid it writes; refresh it, with the
+  // rest of the geometry, from the grid of each update.
+  void adoptGridGeometry(const quorvane_nav2_gridmap::ObsTypeGridMap & grid);
+  void markAndTouch(
+    quorvane_nav2_gridmap::ObsTypeGridMap & grid, const PointCloudWithTime & cloud,
+    double * min_x, double * min_y, double * max_x, double * max_y);
+  // Drops, among the first `count` points of `cloud`, those a usable detector sees through;
+  // returns how many are left, moved to the front.
+  Eigen::Index clearThroughFrusta(
+    PointCloudWithTime & cloud, Eigen::Index count,
+    const std::vector<std::shared_ptr<FrustumDetector>> & detectors) const;
+  bool isDetectorUsable(const FrustumDetector & detector, const PointCloudWithTime & cloud) const;
+  void createDebugPublishers();
+  // At most one summary per source label every 5 s of the reference times; records the time
+  // when it answers true.
+  bool isSummaryDue(double reference_seconds) const;
+
+  std::weak_ptr<rclcpp_lifecycle::LifecycleNode> node_;
+  FrustumObservationRosOptions options_;
+  tf2_ros::Buffer & tf_buffer_;
+  std::vector<std::shared_ptr<SemanticSubscriber>> observation_subscribers_;
+  std::vector<std::shared_ptr<SemanticFilter>> observation_filters_;
+  std::vector<std::shared_ptr<ObservationBuffer>> observation_buffers_;
+  std::vector<std::shared_ptr<ObservationBuffer>> marking_buffers_;
+  std::mutex remembered_clouds_mutex_;
+  CloudList remembered_clouds_;
+  std::shared_ptr<rclcpp_lifecycle::LifecyclePublisher<visualization_msgs::msg::MarkerArray>>
+  frustum_markers_pub_;
+  std::shared_ptr<rclcpp_lifecycle::LifecyclePublisher<sensor_msgs::msg::PointCloud2>>
+  combined_pcl_pub_;
+  std::shared_ptr<rclcpp_lifecycle::LifecyclePublisher<sensor_msgs::msg::PointCloud2>>
+  cluster_pcl_pub_;
+  // Dilation images shared by every source; guarded inside, since callbacks may run at once.
+  PointCloudProcess pointcloud_process_;
+};
+
+}  // namespace costmap_depth_camera
+
+#endif  // QUORVANE_NAV2_GRIDMAP__COSTMAP_DEPTH_CAMERA__FRUSTUM_OBSERVATION_ROS_HPP_

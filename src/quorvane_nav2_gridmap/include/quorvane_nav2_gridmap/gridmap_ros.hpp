@@ -1,0 +1,88 @@
+#ifndef QUORVANE_NAV2_GRIDMAP__GRIDMAP_ROS_HPP_
+#define QUORVANE_NAV2_GRIDMAP__GRIDMAP_ROS_HPP_
+
+// The lifecycle node through which a host uses the library: it owns and spins a costmap node,
+// loads the configured grid-map plugins into a MultiGridMap, serves their callbacks on a thread
+// of its own, offers the load_map service and the robot's pose.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "geometry_msgs/msg/pose_stamped.hpp"
+#include "nav2_costmap_2d/quorvane_costmap_2d_ros.hpp"
+#include "nav2_msgs/srv/load_map.hpp"
+#include "nav2_util/lifecycle_node.hpp"
+#include "nav2_util/quorvane_node_thread.hpp"
+#include "pluginlib/class_loader.hpp"
+#include "rclcpp/rclcpp.hpp"
+
+#include "quorvane_nav2_gridmap/grid_map.hpp"
+#include "quorvane_nav2_gridmap/multi_grid_map.hpp"
+
+namespace quorvane_nav2_gridmap
+{
+
+class GridMapROS : public nav2_util::LifecycleNode
+{
+public:
+  // The node is name_gridmap in namespace add_namespaces(ns, name_gridmap); its costmap node is
+  // name_costmap. Hosts own it through a std::shared_ptr: configure needs shared_from_this().
+  GridMapROS(const std::string & name, const std::string & ns);
+  ~GridMapROS() override;
+
+  // Configures and spins the costmap node, loads and initialises the plugins, starts their
+  // executor thread and offers load_map. Failures pass as exceptions; what was done stays done.
+  nav2_util::CallbackReturn on_configure(const rclcpp_lifecycle::State & state) override;
+  // These only forward the transition to the costmap node.
+  nav2_util::CallbackReturn on_cleanup(const rclcpp_lifecycle::State & state) override;
+  nav2_util::CallbackReturn on_shutdown(const rclcpp_lifecycle::State & state) override;
+  nav2_util::CallbackReturn on_activate(const rclcpp_lifecycle::State & state) override;
+  nav2_util::CallbackReturn on_deactivate(const rclcpp_lifecycle::State & state) override;
+
+  // Blocks until the costmap is current (or the ROS context shuts down), polling at 100 Hz and
+  // logging a CRITICAL line after every 101 failed polls.
+  void waitForCostmap();
+  // Reads "plugins" and each plugin's "<name>.plugin" type.
+  void getParameters();
+  // The robot base frame's latest pose in `frame`.
+  bool getRobotPoseInFrameId(geometry_msgs::msg::PoseStamped & pose, const std::string & frame);
+  // The robot pose turned by half a turn about z, in the costmap's global frame.
+  bool getInvertedRobotPose(geometry_msgs::msg::PoseStamped & pose);
+  // The load_map handler: tells every plugin of the new map; the response stays as constructed.
+  void map_change_callback(
+    const std::shared_ptr<rmw_request_id_s> request_header,
+    const std::shared_ptr<nav2_msgs::srv::LoadMap::Request> request,
+    std::shared_ptr<nav2_msgs::srv::LoadMap::Response> response);
+
+private:
+  std::unique_ptr<nav2_util::QuorvaneNodeThread> costmap_thread_;
+
+public:
+  std::shared_ptr<nav2_costmap_2d::QuorvaneCostmap2DROS> costmap_ros_;
+
+private:
+  std::shared_ptr<rclcpp::executors::SingleThreadedExecutor> executor_;
+  std::unique_ptr<nav2_util::QuorvaneNodeThread> executor_thread_;
+
+public:
+  std::shared_ptr<MultiGridMap> multi_grid_map_;
+
+private:
+  void startCostmapThread();
+  nav2_costmap_2d::Costmap2D * masterCostmap();
+  void loadPlugins();
+  void startPluginExecutor();
+  void offerLoadMapService();
+
+  std::vector<std::string> plugin_names_;
+  std::vector<std::string> plugin_types_;
+  std::shared_ptr<rclcpp::CallbackGroup> callback_group_;
+  pluginlib::ClassLoader<GridMap> plugin_loader_;
+  std::shared_ptr<rclcpp::CallbackGroup> service_callback_group_;
+  std::shared_ptr<rclcpp::Service<nav2_msgs::srv::LoadMap>> load_map_service_;
+};
+
+}  // namespace quorvane_nav2_gridmap
+
+#endif  // QUORVANE_NAV2_GRIDMAP__GRIDMAP_ROS_HPP_

@@ -1,0 +1,746 @@
+#include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <exception>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+
+#include <opencv2/imgproc.hpp>
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
+#include <pcl_conversions/pcl_conversions.h>
+#include <rclcpp/clock.hpp>
+#include <rclcpp/qos.hpp>
+#include <rclcpp/subscription_options.hpp>
+#include <rclcpp/wait_for_message.hpp>
+#include <rmw/types.h>
+#include <std_msgs/msg/color_rgba.hpp>
+#include <tf2/time.h>
+
+#include "quorvane_nav2_gridmap/costmap_depth_camera/cell_height_map.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/highest_point_filter.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/polygon_raster.hpp"
+#include "quorvane_nav2_gridmap/logger.hpp"
+
+namespace costmap_depth_camera
+{
+namespace
+{
+
+constexpr char kSemanticPointCloudType[] = "SemanticPointCloud";
+constexpr std::uint32_t kFilterQueueSize = 5;
+constexpr double kFilterTimeoutSeconds = 0.2;
+// The callback holds its buffer's lock while it waits, which delays the map update: keep it short.
+constexpr double kCameraInfoWaitSeconds = 0.1;
+constexpr double kDilationThreshold = 0.0001;
+constexpr double kSummaryPeriodSeconds = 5.0;
+constexpr double kStampedThreshold = 1e-06;
+// Status codes of a remembered point that the camera now sees through.
+constexpr std::int32_t kSeenInSameCell = 1;
+constexpr std::int32_t kClearedByStrategy = 3;
+
+rmw_qos_profile_t semanticCloudQos()
+{
+  rmw_qos_profile_t qos = rmw_qos_profile_default;
+  qos.history = RMW_QOS_POLICY_HISTORY_KEEP_LAST;
+  qos.depth = 10;
+  qos.reliability = RMW_QOS_POLICY_RELIABILITY_BEST_EFFORT;
+  qos.durability = RMW_QOS_POLICY_DURABILITY_VOLATILE;
+  qos.deadline = rmw_time_t{0, 0};
+  qos.lifespan = rmw_time_t{0, 0};
+  qos.liveliness = RMW_QOS_POLICY_LIVELINESS_SYSTEM_DEFAULT;
+  qos.liveliness_lease_duration = rmw_time_t{0, 0};
+  qos.avoid_ros_namespace_conventions = false;
+  return qos;
+}
+
+double toSeconds(const builtin_interfaces::msg::Time & stamp)
+{
+  return static_cast<double>(stamp.sec) + static_cast<double>(stamp.nanosec) * 1e-9;
+}
+
+double millisecondsBetween(
+  std::chrono::system_clock::time_point from, std::chrono::system_clock::time_point to)
+{
+  return static_cast<double>(
+    std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count()) / 1000000.0;
+}
+
+double systemSeconds()
+{
+  return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+           std::chrono::system_clock::now().time_since_epoch()).count()) * 1e-9;
+}
+
+std_msgs::msg::ColorRGBA colour(float red, float green, float blue, float alpha)
+{
+  std_msgs::msg::ColorRGBA result;
+  result.r = red / 255.0f;
+  result.g = green / 255.0f;
+  result.b = blue / 255.0f;
+  result.a = alpha;
+  return result;
+}
+
+// Denser clouds show more opaque, saturating at 100 points.
+float cloudAlpha(Eigen::Index point_count)
+{
+  return static_cast<float>(
+    (std::min(100.0, static_cast<double>(point_count)) * 0.4) / 100.0 + 0.1);
+}
+
+visualization_msgs::msg::Marker cubeMarker(
+  const std::string & ns, std::int32_t id, const std::string & frame_id,
+  const rclcpp::Time & stamp)
+{
+  visualization_msgs::msg::Marker marker;
+  marker.header.frame_id = frame_id;
+  marker.header.stamp = stamp;
+  marker.ns = ns;
+  marker.id = id;
+  marker.type = visualization_msgs::msg::Marker::CUBE;
+  marker.action = visualization_msgs::msg::Marker::ADD;
+  return marker;
+}
+
+// Half extent of the view from the principal point to the far image edge at depth `distance`.
+double frustumHalfWidth(float edge, float focal, float principal, float distance)
+{
+  return static_cast<double>((edge - principal) * distance / focal + 1e-06f);
+}
+
+void appendPoints(const PointCloud & cloud, pcl::PointCloud<pcl::PointXYZ> & points)
+{
+  for (Eigen::Index i = 0; i < cloud.points.cols(); ++i) {
+    points.push_back(pcl::PointXYZ(cloud.points(0, i), cloud.points(1, i), cloud.points(2, i)));
+  }
+}
+
+sensor_msgs::msg::PointCloud2 toMessage(
+  pcl::PointCloud<pcl::PointXYZ> & points, const std::string & frame_id)
+{
+  points.width = static_cast<std::uint32_t>(points.size());
+  points.height = 1;
+  points.is_dense = false;
+  sensor_msgs::msg::PointCloud2 message;
+  pcl::toROSMsg(points, message);
+  message.header.frame_id = frame_id;
+  message.header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
+  return message;
+}
+
+// A point of a cloud's matrix in the form the frustum queries take.
+struct FloatPoint
+{
+  float x;
+  float y;
+  float z;
+};
+
+}  // namespace
+
+namespace util
+{
+
+template<typename NodePtrT>
+bool get_cam_para(
+  NodePtrT node, const std::string & topic, sensor_msgs::msg::CameraInfo & info, double wait_time)
+{
+  if (topic.empty()) {
+    return false;
+  }
+  if (!node) {
+    throw std::invalid_argument("node cannot be nullptr");
+  }
+  auto subscription = node->template create_subscription<sensor_msgs::msg::CameraInfo>(
+    topic, rclcpp::QoS(1), [](std::shared_ptr<const sensor_msgs::msg::CameraInfo>) {},
+    rclcpp::SubscriptionOptions());
+  const auto wait = std::chrono::nanoseconds(static_cast<std::int64_t>(wait_time * 1e9));
+  return rclcpp::wait_for_message(info, subscription, node->get_node_options().context(), wait);
+}
+
+template bool get_cam_para<std::shared_ptr<rclcpp_lifecycle::LifecycleNode>>(
+  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node, const std::string & topic,
+  sensor_msgs::msg::CameraInfo & info, double wait_time);
+
+}  // namespace util
+
+FrustumObservationRos::FrustumObservationRos(
+  std::weak_ptr<rclcpp_lifecycle::LifecycleNode> node, FrustumObservationRosOptions & options,
+  tf2_ros::Buffer & tf_buffer, unsigned int size_x, unsigned int size_y, double resolution,
+  double origin_x, double origin_y)
+: MapProcessBase(size_x, size_y, resolution, origin_x, origin_y),
+  node_(std::move(node)),
+  options_(options),
+  tf_buffer_(tf_buffer)
+{
+  if (options_.enable_frustum_trace) {
+    createDebugPublishers();
+  }
+}
+
+void FrustumObservationRos::createDebugPublishers()
+{
+  auto node = node_.lock();
+  if (!node) {
+    throw std::invalid_argument("node cannot be nullptr");
+  }
+  frustum_markers_pub_ = node->create_publisher<visualization_msgs::msg::MarkerArray>(
+    "frustum_debug_markers", rclcpp::QoS(1));
+  combined_pcl_pub_ =
+    node->create_publisher<sensor_msgs::msg::PointCloud2>("combined_pcl", rclcpp::QoS(1));
+  cluster_pcl_pub_ =
+    node->create_publisher<sensor_msgs::msg::PointCloud2>("cluster_pcl", rclcpp::QoS(1));
+}
+
+void FrustumObservationRos::addObservationBufferListen(FrustumObservationOptions & source)
+{
+  auto node = node_.lock();
+  if (!node) {
+    throw std::invalid_argument("node cannot be nullptr");
+  }
+  auto buffer = std::make_shared<ObservationBuffer>(
+    source.buffer_options, options_.global_frame, tf_buffer_, options_.transform_tolerance,
+    node->get_clock(), node->get_logger(), std::shared_ptr<FrustumDetector>());
+  observation_buffers_.push_back(buffer);
+  if (source.marking) {
+    marking_buffers_.push_back(buffer);
+  }
+
+  const rclcpp::SubscriptionOptions subscription_options;
+  if (source.msg_type != kSemanticPointCloudType) {
+    throw std::runtime_error("Unknown message type: " + source.msg_type);
+  }
+
+  auto subscriber = std::make_shared<SemanticSubscriber>(
+    node, source.buffer_options.topic, semanticCloudQos(), subscription_options);
+  // Nothing is taken before activate().
+  subscriber->unsubscribe();
+
+  auto filter = std::make_shared<SemanticFilter>(
+    *subscriber, tf_buffer_, options_.global_frame, kFilterQueueSize,
+    node->get_node_logging_interface(), node->get_node_clock_interface(),
+    tf2::durationFromSec(kFilterTimeoutSeconds));
+  filter->registerCallback(
+    [this, buffer](const std::shared_ptr<const SemanticPointCloud> & message) {
+      semanticPointCloudCallback(message, buffer);
+    });
+
+  observation_subscribers_.push_back(subscriber);
+  observation_filters_.push_back(filter);
+
+  if (!source.sensor_frame.empty()) {
+    filter->setTargetFrames({options_.global_frame, source.sensor_frame});
+  }
+}
+
+void FrustumObservationRos::activate()
+{
+  for (const auto & subscriber : observation_subscribers_) {
+    if (subscriber) {
+      subscriber->subscribe();
+    }
+  }
+  for (const auto & buffer : observation_buffers_) {
+    if (buffer) {
+      buffer->resetLastUpdated();
+    }
+  }
+}
+
+void FrustumObservationRos::deactivate()
+{
+  for (const auto & subscriber : observation_subscribers_) {
+    if (subscriber) {
+      subscriber->unsubscribe();
+    }
+  }
+}
+
+void FrustumObservationRos::reset()
+{
+  std::lock_guard<std::mutex> guard(remembered_clouds_mutex_);
+  remembered_clouds_.clear();
+}
+
+void FrustumObservationRos::setDecayTime(double decay_time)
+{
+  options_.decay_time = decay_time;
+}
+
+bool FrustumObservationRos::setObservationMarkingStatus(std::string name, bool marking)
+{
+  const auto has_name = [&name](const std::shared_ptr<ObservationBuffer> & buffer) {
+      return buffer->options().source_name == name;
+    };
+  const auto marking_entry =
+    std::find_if(marking_buffers_.begin(), marking_buffers_.end(), has_name);
+  if (marking_entry != marking_buffers_.end()) {
+    if (!marking) {
+      marking_buffers_.erase(marking_entry);
+    }
+    return true;
+  }
+  if (!marking) {
+    return false;
+  }
+  const auto source =
+    std::find_if(observation_buffers_.begin(), observation_buffers_.end(), has_name);
+  if (source == observation_buffers_.end()) {
+    return false;
+  }
+  marking_buffers_.push_back(*source);
+  return true;
+}
+
+void FrustumObservationRos::checkAllMarkingObsHZ(
+  std::vector<std::pair<std::string, double>> & result)
+{
+  for (const auto & buffer : marking_buffers_) {
+    if (buffer->options().expected_hz <= 0) {
+      continue;
+    }
+    double hz = 0.0;
+    if (!buffer->checkHZ(hz)) {
+      result.emplace_back(buffer->options().source_name, hz);
+    }
+  }
+}
+
+void FrustumObservationRos::semanticPointCloudCallback(
+  const std::shared_ptr<const SemanticPointCloud> & message,
+  const std::shared_ptr<ObservationBuffer> & buffer)
+{
+  std::lock_guard<std::mutex> guard(buffer->lock_);
+  // This runs inside the host's executor: an exception must not end its spinning.
+  try {
+    if (options_.dilation_size > kDilationThreshold) {
+      SemanticPointCloud dilated = *message;
+      for (auto & semantic_cloud : dilated.clouds) {
+        pointcloud_process_.dilatePointCloud(semantic_cloud, options_.dilation_size);
+      }
+      buffer->bufferCloud(dilated);
+    } else {
+      buffer->bufferCloud(*message);
+    }
+
+    if (!options_.occlusion_clearing || buffer->frustum_detector_) {
+      return;
+    }
+    auto node = node_.lock();
+    const ObservationBufferOptions source = buffer->options();
+    QLOG_WARN(
+      "Warning: semanticPointCloudCallback find frame {} do not have frustum.", source.topic);
+    sensor_msgs::msg::CameraInfo camera_info;
+    if (util::get_cam_para(node, source.camera_info_topic, camera_info, kCameraInfoWaitSeconds)) {
+      buffer->frustum_detector_ = std::make_shared<FrustumDetector>(
+        camera_info, static_cast<float>(source.min_detect_distance),
+        static_cast<float>(source.max_detect_distance),
+        static_cast<float>(source.frustum_theta_resolution),
+        static_cast<float>(source.frustum_r_resolution),
+        static_cast<float>(source.frustum_obstruct_theta_tolerance), source.frustum_strategy);
+    }
+  } catch (const std::exception & error) {
+    QLOG_ERROR(
+      "semanticPointCloudCallback of {} failed: {}", buffer->options().topic, error.what());
+  }
+}
+
+bool FrustumObservationRos::getMarkingObservations(
+  std::vector<Observation> & observations,
+  std::vector<std::shared_ptr<FrustumDetector>> & detectors) const
+{
+  bool current = true;
+  for (const auto & buffer : marking_buffers_) {
+    std::lock_guard<std::mutex> guard(buffer->lock_);
+    if (options_.occlusion_clearing) {
+      buffer->getObservationsAndFrustumDetector(
+        observations, detectors, options_.enable_frustum_trace);
+    } else {
+      buffer->getObservations(observations);
+    }
+    current = buffer->isCurrent() && current;
+  }
+  return current;
+}
+
+bool FrustumObservationRos::updatePointCloud3DMap(
+  quorvane_nav2_gridmap::ObsTypeGridMap & grid, double * min_x, double * min_y, double * max_x,
+  double * max_y, double robot_x, double robot_y)
+{
+  const auto started = std::chrono::system_clock::now();
+  std::vector<Observation> observations;
+  std::vector<std::shared_ptr<FrustumDetector>> detectors;
+  const bool current = getMarkingObservations(observations, detectors);
+  markObservations(
+    grid, observations, detectors, robot_x, robot_y, min_x, min_y, max_x, max_y, started);
+  return current;
+}
+
+void FrustumObservationRos::markObservations(
+  quorvane_nav2_gridmap::ObsTypeGridMap & grid, const std::vector<Observation> & observations,
+  const std::vector<std::shared_ptr<FrustumDetector>> & detectors, double robot_x,
+  double robot_y, double * min_x, double * min_y, double * max_x, double * max_y,
+  std::chrono::system_clock::time_point started)
+{
+  const auto collected = std::chrono::system_clock::now();
+  std::lock_guard<std::mutex> guard(remembered_clouds_mutex_);
+  adoptGridGeometry(grid);
+
+  std::size_t point_count = 0;
+  for (const auto & observation : observations) {
+    for (const auto & cloud : observation.clouds) {
+      point_count += static_cast<std::size_t>(cloud.points.cols());
+    }
+  }
+  // Distinct cells are far fewer than points; the table grows if they are not.
+  CellHeightMap cells(point_count / 8);
+  HighestPointFilter<CellHeightMap> filter(cells, resolution);
+
+  CloudList current;
+  for (const auto & observation : observations) {
+    const double time = toSeconds(observation.stamp);
+    for (const auto & cloud : observation.clouds) {
+      PointCloudWithTime entry(cloud);
+      entry.time = time;
+      filter.keepRisingPoints(entry);
+      // Newest first; clouds of equal time keep their arrival order.
+      const auto older = std::find_if(
+        current.begin(), current.end(),
+        [time](const PointCloudWithTime & other) {return other.time < time;});
+      current.insert(older, std::move(entry));
+    }
+  }
+  for (auto & entry : current) {
+    filter.keepNearHighest(entry);
+  }
+
+  const double now = systemSeconds();
+  const double oldest_current = current.empty() ? now : current.back().time;
+
+  for (auto entry = remembered_clouds_.begin(); entry != remembered_clouds_.end(); ) {
+    const Eigen::Index point_total = entry->points.cols();
+    if (options_.decay_time > 0.0 && now - entry->time > options_.decay_time) {
+      // The list is newest first: everything from here on is older still.
+      for (auto decayed = entry; decayed != remembered_clouds_.end(); ++decayed) {
+        markAndTouch(grid, *decayed, min_x, min_y, max_x, max_y);
+      }
+      remembered_clouds_.erase(entry, remembered_clouds_.end());
+      break;
+    }
+    const double reach = options_.local_cache_distance;
+    const bool far_in_x = std::fabs(entry->min_x - robot_x) > reach &&
+      std::fabs(entry->max_x - robot_x) > reach;
+    const bool far_in_y = std::fabs(entry->min_y - robot_y) > reach &&
+      std::fabs(entry->max_y - robot_y) > reach;
+    if ((reach > 0.0 && (far_in_x || far_in_y)) || entry->time >= oldest_current) {
+      markAndTouch(grid, *entry, min_x, min_y, max_x, max_y);
+      entry = remembered_clouds_.erase(entry);
+      continue;
+    }
+    if (!options_.occlusion_clearing) {
+      ++entry;
+      continue;
+    }
+    markAndTouch(grid, *entry, min_x, min_y, max_x, max_y);
+    Eigen::Index left = filter.keepUncovered(*entry, point_total);
+    left = clearThroughFrusta(*entry, left, detectors);
+    if (left <= options_.clearing_min_point_cloud) {
+      entry = remembered_clouds_.erase(entry);
+      continue;
+    }
+    if (left != point_total) {
+      entry->points.conservativeResize(Eigen::NoChange, left);
+    }
+    entry->updateEdge();
+    const Eigen::Index removed = point_total - left;
+    if (entry->is_polygon && removed > 2 &&
+      static_cast<double>(removed) / static_cast<double>(point_total) >
+      options_.percentage_reduction_map_size)
+    {
+      updatePolygon(*entry);
+    }
+    markAndTouch(grid, *entry, min_x, min_y, max_x, max_y);
+    ++entry;
+  }
+
+  for (auto & entry : current) {
+    entry.updateEdge();
+    updatePolygon(entry);
+    markAndTouch(grid, entry, min_x, min_y, max_x, max_y);
+  }
+  remembered_clouds_.splice(remembered_clouds_.begin(), current);
+
+  if (options_.enable_frustum_trace) {
+    const auto finished = std::chrono::system_clock::now();
+    QLOG_INFO(
+      "FrustumObservationRos name {} updatePointCloud3DMap use total time {:4.3f} ms, prepare time "
+      "{:4.3f} ms, core time {:4.3f} ms.", options_.name, millisecondsBetween(started, finished),
+      millisecondsBetween(started, collected), millisecondsBetween(collected, finished));
+    publishDebugMarkers(observations, detectors);
+  }
+}
+
+void FrustumObservationRos::adoptGridGeometry(const quorvane_nav2_gridmap::ObsTypeGridMap & grid)
+{
+  size_x = grid.getWidth();
+  size_y = grid.getHeight();
+  resolution = grid.getResolution();
+  origin_x = grid.getOriginX();
+  origin_y = grid.getOriginY();
+}
+
+Eigen::Index FrustumObservationRos::clearThroughFrusta(
+  PointCloudWithTime & cloud, Eigen::Index count,
+  const std::vector<std::shared_ptr<FrustumDetector>> & detectors) const
+{
+  // The entry's bounds stay those it had before clearing began until the caller updates them, so
+  // every detector judges the same box.
+  for (const auto & detector : detectors) {
+    if (!isDetectorUsable(*detector, cloud) || count == 0) {
+      continue;
+    }
+    Eigen::Index kept = 0;
+    for (Eigen::Index i = 0; i < count; ++i) {
+      const FloatPoint point{cloud.points(0, i), cloud.points(1, i), cloud.points(2, i)};
+      const std::int32_t status = detector->checkPointFrustumStatus(point, false);
+      if (status == kSeenInSameCell || status == kClearedByStrategy) {
+        continue;
+      }
+      if (kept != i) {
+        cloud.points.col(kept) = cloud.points.col(i);
+      }
+      ++kept;
+    }
+    count = kept;
+  }
+  return count;
+}
+
+bool FrustumObservationRos::isDetectorUsable(
+  const FrustumDetector & detector, const PointCloudWithTime & cloud) const
+{
+  if (!detector.isCrossFrustum(cloud.min_x, cloud.max_x, cloud.min_y, cloud.max_y)) {
+    return false;
+  }
+  // A camera that binned almost nothing may be blocked right in front of its lens.
+  return !options_.enable_near_blocked_protection ||
+         detector.points_used() > options_.number_points_considered_as_blocked;
+}
+
+void FrustumObservationRos::markAndTouch(
+  quorvane_nav2_gridmap::ObsTypeGridMap & grid, const PointCloudWithTime & cloud, double * min_x,
+  double * min_y, double * max_x, double * max_y)
+{
+  markCloudInGrid(grid, cloud);
+  touch(cloud.min_x, cloud.min_y, min_x, min_y, max_x, max_y);
+  touch(cloud.max_x, cloud.max_y, min_x, min_y, max_x, max_y);
+}
+
+void FrustumObservationRos::touch(
+  double x, double y, double * min_x, double * min_y, double * max_x, double * max_y)
+{
+  *min_x = std::min(x, *min_x);
+  *min_y = std::min(y, *min_y);
+  *max_x = std::max(x, *max_x);
+  *max_y = std::max(y, *max_y);
+}
+
+void FrustumObservationRos::updatePolygon(PointCloudWithTime & cloud)
+{
+  cloud.polygon.clear();
+  if (!cloud.is_polygon || cloud.points.cols() == 0) {
+    return;
+  }
+  std::vector<cv::Point2f> outline;
+  outline.reserve(static_cast<std::size_t>(cloud.points.cols()));
+  for (Eigen::Index i = 0; i < cloud.points.cols(); ++i) {
+    outline.emplace_back(cloud.points(0, i), cloud.points(1, i));
+  }
+  cv::convexHull(outline, cloud.polygon, false, true);
+}
+
+void FrustumObservationRos::polygonOutlineCells(
+  const std::vector<MapLocation> & polygon, std::vector<MapLocation> & cells)
+{
+  PolygonRaster(size_x).outlineCells(polygon, cells);
+}
+
+void FrustumObservationRos::convexFillCells(
+  const std::vector<MapLocation> & polygon, std::vector<MapLocation> & cells)
+{
+  PolygonRaster(size_x).convexFillCells(polygon, cells);
+}
+
+void FrustumObservationRos::markCloudInGrid(
+  quorvane_nav2_gridmap::ObsTypeGridMap & grid, const PointCloudWithTime & cloud)
+{
+  const int category = static_cast<int>(cloud.category);
+  unsigned int mx = 0;
+  unsigned int my = 0;
+  if (!cloud.is_polygon) {
+    for (Eigen::Index i = 0; i < cloud.points.cols(); ++i) {
+      if (grid.worldToMap(cloud.points(0, i), cloud.points(1, i), mx, my)) {
+        grid.setCost(category, mx, my);
+      }
+    }
+    return;
+  }
+  std::vector<MapLocation> vertices;
+  vertices.reserve(cloud.polygon.size());
+  for (const auto & vertex : cloud.polygon) {
+    // A hull that leaves the grid cannot be filled correctly, so it is not filled at all.
+    if (!grid.worldToMap(vertex.x, vertex.y, mx, my)) {
+      return;
+    }
+    vertices.push_back(MapLocation{mx, my});
+  }
+  std::vector<MapLocation> cells;
+  convexFillCells(vertices, cells);
+  for (const auto & cell : cells) {
+    grid.setCost(category, cell.x, cell.y);
+  }
+}
+
+void FrustumObservationRos::publishDebugMarkers(
+  const std::vector<Observation> & observations,
+  const std::vector<std::shared_ptr<FrustumDetector>> & detectors)
+{
+  // Without enable_frustum_trace there is nowhere to publish to.
+  if (!frustum_markers_pub_) {
+    return;
+  }
+  rclcpp::Time now = rclcpp::Clock(RCL_SYSTEM_TIME).now();
+  visualization_msgs::msg::MarkerArray markers;
+  std::string text = options_.name + ", ";
+  const auto has_transform = [](const FrustumDetector & detector) {
+      return detector.stamp().seconds() >= kStampedThreshold;
+    };
+
+  std::int32_t shape_id = 0;
+  for (const auto & detector : detectors) {
+    if (!has_transform(*detector)) {
+      continue;
+    }
+    now = detector->stamp();
+    visualization_msgs::msg::Marker marker;
+    if (!detector->getMarker(marker)) {
+      continue;
+    }
+    marker.header.frame_id = "map";
+    marker.header.stamp = now;
+    marker.ns = options_.name + ".shape";
+    marker.id = shape_id++;
+    marker.type = visualization_msgs::msg::Marker::LINE_LIST;
+    marker.action = visualization_msgs::msg::Marker::ADD;
+    marker.scale.x = 0.02;
+    marker.color = colour(240, 123, 63, 0.6f);
+    markers.markers.push_back(marker);
+  }
+
+  std::int32_t frustum_count = 0;
+  for (const auto & detector : detectors) {
+    if (!has_transform(*detector)) {
+      continue;
+    }
+    now = detector->stamp();
+    const CameraFrustumParam & camera = detector->camera();
+    const auto & p = camera.projection;
+    const float width = static_cast<float>(camera.width);
+    const float height = static_cast<float>(camera.height);
+    std::int32_t id = 2 * frustum_count;
+    for (const float distance : {camera.view_min_distance, camera.view_max_distance}) {
+      auto slab = cubeMarker(options_.name + ".frustum", id++, camera.frame_id, now);
+      slab.pose.position.z = distance;
+      slab.scale.x = frustumHalfWidth(width, p[0], p[2], distance);
+      slab.scale.y = frustumHalfWidth(height, p[5], p[6], distance);
+      slab.scale.z = 0.02;
+      slab.color = colour(255, 212, 96, 0.6f);
+      markers.markers.push_back(slab);
+    }
+    ++frustum_count;
+  }
+  text += "frustum num " + std::to_string(frustum_count) + ", ";
+
+  std::int32_t obs_count = 0;
+  std::int32_t obs_points = 0;
+  for (const auto & observation : observations) {
+    for (const auto & cloud : observation.clouds) {
+      if (cloud.points.cols() == 0) {
+        continue;
+      }
+      auto box = cubeMarker(options_.name + ".cur_pc", obs_count, options_.global_frame, now);
+      box.pose.position.x = (cloud.min_x + cloud.max_x) / 2;
+      box.pose.position.y = (cloud.min_y + cloud.max_y) / 2;
+      box.pose.position.z = obs_count * 0.05;
+      box.scale.x = (cloud.max_x - cloud.min_x) / 2;
+      box.scale.y = (cloud.max_y - cloud.min_y) / 2;
+      box.scale.z = 0.05;
+      box.color = colour(240, 123, 63, cloudAlpha(cloud.points.cols()));
+      markers.markers.push_back(box);
+      obs_points += static_cast<std::int32_t>(cloud.points.cols());
+      ++obs_count;
+    }
+  }
+  text += "obs num " + std::to_string(obs_count) + ", obs-point num " +
+    std::to_string(obs_points) + ", ";
+
+  std::int32_t buffer_count = 0;
+  std::int32_t buffer_points = 0;
+  for (const auto & cloud : remembered_clouds_) {
+    auto box = cubeMarker(options_.name + ".buffer", buffer_count, options_.global_frame, now);
+    box.pose.position.x = (cloud.min_x + cloud.max_x) / 2;
+    box.pose.position.y = (cloud.min_y + cloud.max_y) / 2;
+    box.pose.position.z = -buffer_count * 0.05;
+    box.scale.x = cloud.max_x - cloud.min_x;
+    box.scale.y = cloud.max_y - cloud.min_y;
+    box.scale.z = 0.05;
+    box.color = colour(234, 84, 85, cloudAlpha(cloud.points.cols()));
+    markers.markers.push_back(box);
+    buffer_points += static_cast<std::int32_t>(cloud.points.cols());
+    ++buffer_count;
+  }
+  text += "buffer num " + std::to_string(buffer_count) + ", buffer-point num " +
+    std::to_string(buffer_points) + ".";
+
+  if (isSummaryDue(now.seconds())) {
+    QLOG_INFO("{}", text);
+  }
+  frustum_markers_pub_->publish(markers);
+
+  if (combined_pcl_pub_->get_subscription_count() > 0) {
+    pcl::PointCloud<pcl::PointXYZ> points;
+    for (const auto & observation : observations) {
+      for (const auto & cloud : observation.clouds) {
+        appendPoints(cloud, points);
+      }
+    }
+    combined_pcl_pub_->publish(toMessage(points, options_.global_frame));
+  }
+  if (cluster_pcl_pub_->get_subscription_count() > 0) {
+    pcl::PointCloud<pcl::PointXYZ> points;
+    for (const auto & cloud : remembered_clouds_) {
+      appendPoints(cloud, points);
+    }
+    cluster_pcl_pub_->publish(toMessage(points, options_.global_frame));
+  }
+}
+
+bool FrustumObservationRos::isSummaryDue(double reference_seconds) const
+{
+  // One table for the whole process: instances with the same name share their throttle.
+  static std::mutex table_mutex;
+  static std::map<std::string, double> last_logged;
+  std::lock_guard<std::mutex> guard(table_mutex);
+  const auto entry = last_logged.find(options_.name);
+  if (entry != last_logged.end() && !(reference_seconds - entry->second > kSummaryPeriodSeconds)) {
+    return false;
+  }
+  last_logged[options_.name] = reference_seconds;
+  return true;
+}
+
+}  // namespace costmap_depth_camera

@@ -1,0 +1,125 @@
+#include "quorvane_nav2_gridmap/costmap_depth_camera/pointcloud_process.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include <opencv2/imgproc.hpp>
+#include <sensor_msgs/msg/point_cloud2.hpp>
+#include <sensor_msgs/point_cloud2_iterator.hpp>
+
+#include "quorvane_nav2_gridmap/logger.hpp"
+
+namespace costmap_depth_camera
+{
+
+void PointCloudProcess::dilatePointCloud(
+  quorvane_protocol::msg::SemanticCloud & semantic_cloud, double dilation_size)
+{
+  const sensor_msgs::msg::PointCloud2 & input = semantic_cloud.cloud;
+  if (input.data.empty()) {
+    return;
+  }
+  const float c = kCellSize;
+
+  Extent extent{
+    std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
+    std::numeric_limits<float>::max(), -std::numeric_limits<float>::max()};
+  bool any_finite = false;
+  sensor_msgs::PointCloud2ConstIterator<float> it_x(input, "x");
+  sensor_msgs::PointCloud2ConstIterator<float> it_y(input, "y");
+  for (; it_x != it_x.end(); ++it_x, ++it_y) {
+    // A non-finite coordinate would stretch the raster to infinity.
+    if (!std::isfinite(*it_x) || !std::isfinite(*it_y)) {
+      continue;
+    }
+    any_finite = true;
+    extent.min_x = std::min(extent.min_x, *it_x);
+    extent.max_x = std::max(extent.max_x, *it_x);
+    extent.min_y = std::min(extent.min_y, *it_y);
+    extent.max_y = std::max(extent.max_y, *it_y);
+  }
+  if (!any_finite) {
+    return;
+  }
+
+  const auto radius =
+    static_cast<std::int32_t>(std::ceil(dilation_size / static_cast<double>(c)));
+  const float span =
+    std::max(std::fabs(extent.max_x - extent.min_x), std::fabs(extent.max_y - extent.min_y));
+  const auto side = static_cast<std::int32_t>(std::ceil(span / c));
+  const std::int32_t margin = 5 * radius;
+
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (prepareImages(side, radius)) {
+    QLOG_INFO(
+      "[PointCloudProcess] dilatePointCloud create a mat size is {}x{}", dilation_mask_.cols,
+      dilation_mask_.rows);
+  }
+
+  for (sensor_msgs::PointCloud2ConstIterator<float> px(input, "x"), py(input, "y"); px != px.end();
+    ++px, ++py)
+  {
+    if (!std::isfinite(*px) || !std::isfinite(*py)) {
+      continue;
+    }
+    const auto u = static_cast<std::int32_t>(std::trunc((*px - extent.min_x) / c)) + margin;
+    const auto v = static_cast<std::int32_t>(std::trunc((*py - extent.min_y) / c)) + margin;
+    if (u >= 0 && u < dilation_mask_.cols && v >= 0 && v < dilation_mask_.rows) {
+      dilation_mask_.at<std::uint8_t>(v, u) = 255;
+    }
+  }
+
+  const cv::Mat kernel = cv::getStructuringElement(
+    cv::MORPH_RECT, cv::Size(2 * radius + 1, 2 * radius + 1), cv::Point(radius, radius));
+  cv::dilate(
+    dilation_mask_, dilated_mask_, kernel, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT,
+    cv::morphologyDefaultBorderValue());
+
+  sensor_msgs::msg::PointCloud2 output;
+  output.height = 1;
+  output.width = static_cast<std::uint32_t>(cv::countNonZero(dilated_mask_));
+  output.is_bigendian = false;
+  output.is_dense = true;
+  sensor_msgs::PointCloud2Modifier modifier(output);
+  modifier.setPointCloud2FieldsByString(1, "xyz");
+  output.data.resize(static_cast<std::size_t>(output.width) * output.point_step);
+
+  if (output.width > 0) {
+    sensor_msgs::PointCloud2Iterator<float> out_x(output, "x");
+    for (int row = 0; row < dilated_mask_.rows; ++row) {
+      const std::uint8_t * pixels = dilated_mask_.ptr<std::uint8_t>(row);
+      for (int col = 0; col < dilated_mask_.cols; ++col) {
+        if (pixels[col] == 0) {
+          continue;
+        }
+        out_x[0] = static_cast<float>(col - margin) * c + extent.min_x;
+        out_x[1] = static_cast<float>(row - margin) * c + extent.min_y;
+        out_x[2] = c;
+        ++out_x;
+      }
+    }
+  }
+  semantic_cloud.cloud = std::move(output);
+}
+
+bool PointCloudProcess::prepareImages(std::int32_t side, std::int32_t radius)
+{
+  if (side > dilation_grid_width_) {
+    dilation_grid_width_ = side;
+    dilation_grid_height_ = side;
+  }
+  const int cols = dilation_grid_width_ + 10 * radius;
+  const int rows = dilation_grid_height_ + 10 * radius;
+  if (dilation_mask_.rows == rows && dilation_mask_.cols == cols) {
+    dilation_mask_.setTo(0);
+    dilated_mask_.setTo(0);
+    return false;
+  }
+  dilation_mask_ = cv::Mat::zeros(rows, cols, CV_8UC1);
+  dilated_mask_ = cv::Mat::zeros(rows, cols, CV_8UC1);
+  return true;
+}
+
+}  // namespace costmap_depth_camera

@@ -1,0 +1,221 @@
+#include "quorvane_nav2_gridmap/grid_distance_map.hpp"
+
+#include <algorithm>
+#include <mutex>
+#include <utility>
+
+#include "nav2_costmap_2d/cost_values.hpp"
+#include "pluginlib/class_list_macros.hpp"
+#include "rclcpp/clock.hpp"
+
+#include "quorvane_nav2_gridmap/logger.hpp"
+
+namespace quorvane_nav2_gridmap
+{
+
+namespace
+{
+
+constexpr unsigned char kObstacleCost = nav2_costmap_2d::LETHAL_OBSTACLE;
+constexpr std::uint8_t kObstaclePixel = 0;
+constexpr std::uint8_t kFreePixel = 255;
+
+}  // namespace
+
+GridDistanceMap::GridDistanceMap()
+{
+  type_ = GRIDMAP_TYPE_DISTANCE;
+}
+
+void GridDistanceMap::onInitialize()
+{
+  auto node = lockNode();
+  declareParameter("risk_threshold", 0.48);
+  declareParameter("danger_threshold", 0.3);
+  declareParameter("few_obstacle_distance", 2.5);
+  getParameter("risk_threshold", risk_threshold_);
+  getParameter("danger_threshold", danger_threshold_);
+  getParameter("few_obstacle_distance", few_obstacle_distance_);
+  QLOG_INFO("few_obstacle_distance={}", few_obstacle_distance_);
+
+  lockNode()->declare_parameter(fullParameterName("publish_as_occupancy"), false);
+  bool publish_as_occupancy = false;
+  getParameter("publish_as_occupancy", publish_as_occupancy);
+  if (publish_as_occupancy) {
+    occupancy_pub_ = node->create_publisher<nav_msgs::msg::OccupancyGrid>(
+      "publish_as_occupancy", rclcpp::QoS(1));
+    // The view is for debugging: it publishes from the first update, whatever the node's state.
+    occupancy_pub_->on_activate();
+  }
+  resize();
+}
+
+void GridDistanceMap::resize()
+{
+  size_y_ = costmap_->getSizeInCellsY();
+  size_x_ = costmap_->getSizeInCellsX();
+  resolution_ = costmap_->getResolution();
+  few_obstacle_distance_cells_ = few_obstacle_distance_ / resolution_;
+  risk_cells_ = risk_threshold_ / resolution_;
+  danger_cells_ = danger_threshold_ / resolution_;
+}
+
+void GridDistanceMap::updateMap()
+{
+  {
+    // The geometry is read under the lock too, so the cells copied match the sizes taken.
+    std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap_->getMutex());
+    origin_x_ = costmap_->getOriginX();
+    origin_y_ = costmap_->getOriginY();
+    resize();
+    prepareBuffers();
+    if (buffer_cells_ == 0) {
+      return;
+    }
+    markObstacles();
+  }
+  euclideanDistanceTransform(obstacle_mat_, distance_);
+  publishAsOccupancyGrid();
+}
+
+void GridDistanceMap::prepareBuffers()
+{
+  const std::size_t cells = static_cast<std::size_t>(size_y_) * size_x_;
+  if (cells != buffer_cells_) {
+    releaseBuffers();
+    // Both mappings exist before either is kept, so a failure leaves the plugin without buffers.
+    AnonymousMapping obstacles(cells);
+    AnonymousMapping distances(cells * sizeof(float));
+    obstacle_buffer_ = std::move(obstacles);
+    distance_buffer_ = std::move(distances);
+    buffer_cells_ = cells;
+  }
+  if (buffer_cells_ == 0) {
+    return;
+  }
+  const int rows = static_cast<int>(size_y_);
+  const int cols = static_cast<int>(size_x_);
+  if (obstacle_mat_.data != obstacle_buffer_.data() || obstacle_mat_.rows != rows ||
+    obstacle_mat_.cols != cols)
+  {
+    obstacle_mat_ = cv::Mat(rows, cols, CV_8UC1, obstacle_buffer_.data());
+    distance_ = cv::Mat(rows, cols, CV_32FC1, distance_buffer_.data());
+  }
+}
+
+void GridDistanceMap::releaseBuffers()
+{
+  obstacle_mat_ = cv::Mat();
+  distance_ = cv::Mat();
+  obstacle_buffer_ = AnonymousMapping();
+  distance_buffer_ = AnonymousMapping();
+  buffer_cells_ = 0;
+}
+
+void GridDistanceMap::markObstacles()
+{
+  const unsigned char * costs = costmap_->getCharMap();
+  auto * pixels = static_cast<std::uint8_t *>(obstacle_buffer_.data());
+  for (std::size_t i = 0; i < buffer_cells_; ++i) {
+    pixels[i] = costs[i] >= kObstacleCost ? kObstaclePixel : kFreePixel;
+  }
+}
+
+unsigned int GridDistanceMap::getCost(unsigned int mx, unsigned int my, bool enable)
+{
+  if (!enable) {
+    return 0;
+  }
+  if (!inGrid(mx, my)) {
+    return kObstacleCost;
+  }
+  const double distance = distanceAt(mx, my);
+  if (distance >= few_obstacle_distance_cells_) {
+    return 0;
+  }
+  return static_cast<unsigned int>(
+    (few_obstacle_distance_cells_ - distance) / few_obstacle_distance_cells_ * 254.0);
+}
+
+bool GridDistanceMap::inPeril(unsigned int mx, unsigned int my, int)
+{
+  return !inGrid(mx, my) || distanceAt(mx, my) < 1.0f;
+}
+
+bool GridDistanceMap::inRisk(unsigned int mx, unsigned int my, int)
+{
+  return !inGrid(mx, my) || static_cast<double>(distanceAt(mx, my)) < risk_cells_;
+}
+
+bool GridDistanceMap::inDanger(unsigned int mx, unsigned int my, int r)
+{
+  return !inGrid(mx, my) || static_cast<double>(distanceAt(mx, my)) < r + danger_cells_;
+}
+
+double GridDistanceMap::getDistance(unsigned int mx, unsigned int my)
+{
+  return inGrid(mx, my) ? static_cast<double>(distanceAt(mx, my)) : 0.0;
+}
+
+std::shared_ptr<nav2_costmap_2d::Costmap2D> GridDistanceMap::distanceToBiCostmap(bool danger)
+{
+  const unsigned int cols = static_cast<unsigned int>(distance_.cols);
+  const unsigned int rows = static_cast<unsigned int>(distance_.rows);
+  auto bi_costmap = std::make_shared<nav2_costmap_2d::Costmap2D>(
+    cols, rows, resolution_, origin_x_, origin_y_, 0);
+  const double threshold = danger ? danger_cells_ : risk_cells_;
+  for (unsigned int my = 0; my < rows; ++my) {
+    for (unsigned int mx = 0; mx < cols; ++mx) {
+      if (distanceAt(mx, my) < threshold) {
+        bi_costmap->setCost(mx, my, kObstacleCost);
+      }
+    }
+  }
+  return bi_costmap;
+}
+
+void GridDistanceMap::publishAsOccupancyGrid()
+{
+  if (!occupancy_pub_ || occupancy_pub_->get_subscription_count() == 0) {
+    return;
+  }
+  auto grid = std::make_unique<nav_msgs::msg::OccupancyGrid>();
+  grid->header.frame_id = global_frame_;
+  grid->header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
+  grid->info.resolution = static_cast<float>(resolution_);
+  grid->info.width = size_x_;
+  grid->info.height = size_y_;
+  grid->info.origin.position.x = origin_x_;
+  grid->info.origin.position.y = origin_y_;
+  grid->info.origin.position.z = 0.0;
+  grid->info.origin.orientation.w = 1.0;
+  grid->data.resize(buffer_cells_);
+  const auto * distances = static_cast<const float *>(distance_buffer_.data());
+  for (std::size_t i = 0; i < buffer_cells_; ++i) {
+    grid->data[i] = occupancyValue(distances[i], danger_cells_, risk_cells_);
+  }
+  occupancy_pub_->publish(std::move(grid));
+}
+
+std::int8_t GridDistanceMap::occupancyValue(float distance, double danger_cells, double risk_cells)
+{
+  if (distance < 0.0f) {
+    return 100;
+  }
+  const double capped = std::min(static_cast<double>(distance), 100.0);
+  const int whole_cells = static_cast<int>(capped);
+  if (whole_cells == 0) {
+    return 100;
+  }
+  if (capped < danger_cells) {
+    return 99;
+  }
+  if (capped < risk_cells) {
+    return 127;
+  }
+  return static_cast<std::int8_t>(100 - whole_cells);
+}
+
+}  // namespace quorvane_nav2_gridmap
+
+PLUGINLIB_EXPORT_CLASS(quorvane_nav2_gridmap::GridDistanceMap, quorvane_nav2_gridmap::GridMap)

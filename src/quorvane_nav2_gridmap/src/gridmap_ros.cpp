@@ -1,0 +1,258 @@
+#include "quorvane_nav2_gridmap/gridmap_ros.hpp"
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+
+#include "nav2_util/node_utils.hpp"
+#include "nav2_util/robot_utils.hpp"
+#include "nav_2d_utils/tf_help.hpp"
+
+#include "quorvane_nav2_gridmap/logger.hpp"
+
+namespace quorvane_nav2_gridmap
+{
+
+namespace
+{
+
+using SystemClock = std::chrono::system_clock;
+
+constexpr std::chrono::milliseconds kPollPeriod{10};
+constexpr int kPollsPerTimeoutLog = 101;
+constexpr double kPi = 3.141592653589793;
+
+struct YawPitchRoll
+{
+  double yaw;
+  double pitch;
+  double roll;
+};
+
+YawPitchRoll toYawPitchRoll(const geometry_msgs::msg::Quaternion & q)
+{
+  const double norm = q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w;
+  const double s = -2.0 * (q.x * q.z - q.w * q.y) / norm;
+  YawPitchRoll angles;
+  angles.pitch = std::asin(s);
+  angles.roll = std::atan2(
+    2.0 * (q.y * q.z + q.w * q.x), q.w * q.w - q.x * q.x - q.y * q.y + q.z * q.z);
+  angles.yaw = std::atan2(
+    2.0 * (q.x * q.y + q.w * q.z), q.w * q.w + q.x * q.x - q.y * q.y - q.z * q.z);
+  return angles;
+}
+
+geometry_msgs::msg::Quaternion fromRollPitchYaw(double roll, double pitch, double yaw)
+{
+  const double hr = roll / 2.0;
+  const double hp = pitch / 2.0;
+  const double hy = yaw / 2.0;
+  geometry_msgs::msg::Quaternion q;
+  q.x = std::sin(hr) * std::cos(hp) * std::cos(hy) - std::cos(hr) * std::sin(hp) * std::sin(hy);
+  q.y = std::cos(hr) * std::sin(hp) * std::cos(hy) + std::sin(hr) * std::cos(hp) * std::sin(hy);
+  q.z = std::cos(hr) * std::cos(hp) * std::sin(hy) - std::sin(hr) * std::sin(hp) * std::cos(hy);
+  q.w = std::cos(hr) * std::cos(hp) * std::cos(hy) + std::sin(hr) * std::sin(hp) * std::sin(hy);
+  return q;
+}
+
+// One step of a 100 Hz rate on the system clock: sleeps until the next period, starting afresh
+// when it is late by more than a period and tolerating a clock that steps backwards.
+void sleepUntilNextPoll(SystemClock::time_point & last)
+{
+  const auto now = SystemClock::now();
+  const auto next = last + kPollPeriod;
+  if (now < last) {
+    rclcpp::sleep_for(kPollPeriod);
+    last += kPollPeriod;
+  } else if (next > now) {
+    rclcpp::sleep_for(next - now);
+    last = next;
+  } else {
+    last = now > last + 2 * kPollPeriod ? now + kPollPeriod : last + kPollPeriod;
+  }
+}
+
+}  // namespace
+
+GridMapROS::GridMapROS(const std::string & name, const std::string & ns)
+: nav2_util::LifecycleNode(
+    name + "_gridmap", nav2_util::add_namespaces(ns, name + "_gridmap"), rclcpp::NodeOptions()),
+  plugin_loader_(
+    "quorvane_nav2_gridmap", "quorvane_nav2_gridmap::GridMap", "plugin", std::vector<std::string>())
+{
+  declare_parameter(
+    "plugins", rclcpp::ParameterValue(std::vector<std::string>()),
+    rcl_interfaces::msg::ParameterDescriptor(), false);
+  costmap_ros_ = std::make_shared<nav2_costmap_2d::QuorvaneCostmap2DROS>(
+    name + "_costmap", ns, name + "_costmap");
+}
+
+GridMapROS::~GridMapROS()
+{
+  // No plugin callback may run while its plugin is destroyed, and the plugins must go while the
+  // loader that created them still exists; the costmap node stops being spun before it goes.
+  executor_thread_.reset();
+  multi_grid_map_.reset();
+  costmap_thread_.reset();
+}
+
+nav2_util::CallbackReturn GridMapROS::on_configure(const rclcpp_lifecycle::State &)
+{
+  costmap_ros_->configure();
+  startCostmapThread();
+  getParameters();
+  // The previous configuration's plugins are about to be replaced: their callbacks stop first.
+  executor_thread_.reset();
+  callback_group_ = create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
+  multi_grid_map_ = std::make_shared<MultiGridMap>(masterCostmap());
+  loadPlugins();
+  startPluginExecutor();
+  offerLoadMapService();
+  return nav2_util::CallbackReturn::SUCCESS;
+}
+
+void GridMapROS::startCostmapThread()
+{
+  // A node is spun by one thread at a time, so the previous thread ends before the new one starts.
+  costmap_thread_.reset();
+  costmap_thread_ = std::make_unique<nav2_util::QuorvaneNodeThread>(
+    costmap_ros_->get_node_base_interface());
+}
+
+void GridMapROS::loadPlugins()
+{
+  nav2_costmap_2d::Costmap2D * master_costmap = masterCostmap();
+  for (std::uint32_t i = 0; i < plugin_names_.size(); ++i) {
+    std::shared_ptr<GridMap> plugin = plugin_loader_.createUniqueInstance(plugin_types_[i]);
+    plugin->initialize(
+      plugin_names_[i], std::weak_ptr<rclcpp_lifecycle::LifecycleNode>(shared_from_this()),
+      costmap_ros_->getGlobalFrameID(), callback_group_, master_costmap,
+      costmap_ros_->getTfBuffer());
+    multi_grid_map_->addGridMap(plugin);
+  }
+}
+
+nav2_costmap_2d::Costmap2D * GridMapROS::masterCostmap()
+{
+  // A costmap node that failed to configure has no costmap to hand to the plugins.
+  auto * layered_costmap = costmap_ros_->getLayeredCostmap();
+  if (layered_costmap == nullptr || layered_costmap->getCostmap() == nullptr) {
+    throw std::runtime_error(
+            "costmap node " + costmap_ros_->getName() + " has no costmap after configure");
+  }
+  return layered_costmap->getCostmap();
+}
+
+void GridMapROS::startPluginExecutor()
+{
+  executor_ = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
+  executor_->add_callback_group(callback_group_, get_node_base_interface(), true);
+  executor_thread_ = std::make_unique<nav2_util::QuorvaneNodeThread>(executor_);
+}
+
+void GridMapROS::offerLoadMapService()
+{
+  using std::placeholders::_1;
+  using std::placeholders::_2;
+  using std::placeholders::_3;
+  service_callback_group_ = create_callback_group(rclcpp::CallbackGroupType::Reentrant, true);
+  load_map_service_ = create_service<nav2_msgs::srv::LoadMap>(
+    "load_map", std::bind(&GridMapROS::map_change_callback, this, _1, _2, _3),
+    rmw_qos_profile_services_default, service_callback_group_);
+}
+
+nav2_util::CallbackReturn GridMapROS::on_cleanup(const rclcpp_lifecycle::State &)
+{
+  costmap_ros_->cleanup();
+  return nav2_util::CallbackReturn::SUCCESS;
+}
+
+nav2_util::CallbackReturn GridMapROS::on_shutdown(const rclcpp_lifecycle::State &)
+{
+  costmap_ros_->shutdown();
+  return nav2_util::CallbackReturn::SUCCESS;
+}
+
+nav2_util::CallbackReturn GridMapROS::on_activate(const rclcpp_lifecycle::State &)
+{
+  costmap_ros_->activate();
+  return nav2_util::CallbackReturn::SUCCESS;
+}
+
+nav2_util::CallbackReturn GridMapROS::on_deactivate(const rclcpp_lifecycle::State &)
+{
+  costmap_ros_->deactivate();
+  return nav2_util::CallbackReturn::SUCCESS;
+}
+
+void GridMapROS::getParameters()
+{
+  rclcpp::Parameter plugins("plugins", plugin_names_);
+  get_parameter("plugins", plugins);
+  plugin_names_ = plugins.get_value<std::vector<std::string>>();
+  auto node = shared_from_this();
+  plugin_types_.resize(plugin_names_.size());
+  for (size_t i = 0; i < plugin_names_.size(); ++i) {
+    plugin_types_[i] = nav2_util::get_plugin_type_param(node, plugin_names_[i]);
+  }
+}
+
+void GridMapROS::waitForCostmap()
+{
+  auto last = SystemClock::now();
+  int countdown = kPollsPerTimeoutLog;
+  while (true) {
+    auto * layered_costmap = costmap_ros_->getLayeredCostmap();
+    if (layered_costmap != nullptr && layered_costmap->isCurrent()) {
+      return;
+    }
+    // Nothing will make the costmap current once ROS has shut down.
+    if (!rclcpp::ok()) {
+      return;
+    }
+    sleepUntilNextPoll(last);
+    if (--countdown == 0) {
+      QLOG_CRITICAL("Timeout waiting for costmap to be valid");
+      countdown = kPollsPerTimeoutLog;
+    }
+  }
+}
+
+bool GridMapROS::getRobotPoseInFrameId(
+  geometry_msgs::msg::PoseStamped & pose, const std::string & frame)
+{
+  return nav2_util::getCurrentPose(
+    pose, *costmap_ros_->getTfBuffer(), frame, costmap_ros_->getBaseFrameID(),
+    costmap_ros_->getTransformTolerance(), rclcpp::Time(std::int64_t{0}, RCL_SYSTEM_TIME));
+}
+
+bool GridMapROS::getInvertedRobotPose(geometry_msgs::msg::PoseStamped & pose)
+{
+  geometry_msgs::msg::PoseStamped robot;
+  robot.pose.orientation.w = 1.0;
+  getRobotPoseInFrameId(robot, costmap_ros_->getBaseFrameID());
+  pose.header = robot.header;
+  pose.pose = robot.pose;
+
+  const YawPitchRoll angles = toYawPitchRoll(robot.pose.orientation);
+  pose.pose.orientation = fromRollPitchYaw(angles.roll, angles.pitch, angles.yaw + kPi);
+
+  rclcpp::Duration tolerance = rclcpp::Duration::from_seconds(
+    costmap_ros_->getTransformTolerance());
+  return nav_2d_utils::transformPose(
+    costmap_ros_->getTfBuffer(), costmap_ros_->getGlobalFrameID(), pose, pose, tolerance);
+}
+
+void GridMapROS::map_change_callback(
+  const std::shared_ptr<rmw_request_id_s>,
+  const std::shared_ptr<nav2_msgs::srv::LoadMap::Request> request,
+  std::shared_ptr<nav2_msgs::srv::LoadMap::Response>)
+{
+  multi_grid_map_->callbackOnMapChange(std::string_view(request->map_url));
+}
+
+}  // namespace quorvane_nav2_gridmap

@@ -1,0 +1,114 @@
+#include "quorvane_nav2_gridmap/obs_type_grid_map.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <utility>
+
+#include "quorvane_nav2_gridmap/categrory_table.hpp"
+
+namespace quorvane_nav2_gridmap
+{
+
+ObsTypeGridMap::ObsTypeGridMap()
+: mutex_(std::make_unique<std::recursive_mutex>())
+{
+}
+
+ObsTypeGridMap::ObsTypeGridMap(
+  int width, int height, double resolution, double origin_x, double origin_y)
+: ObsTypeGridMap()
+{
+  resize(width, height, resolution, origin_x, origin_y);
+}
+
+void ObsTypeGridMap::resize(
+  int width, int height, double resolution, double origin_x, double origin_y)
+{
+  std::lock_guard<std::recursive_mutex> lock(*mutex_);
+  resolution_ = resolution;
+  origin_x_ = origin_x;
+  origin_y_ = origin_y;
+  const bool same_shape = grid_ && static_cast<unsigned int>(width) == width_ &&
+    static_cast<unsigned int>(height) == height_;
+  if (same_shape) {
+    return;
+  }
+  grid_.reset();
+  width_ = 0;
+  height_ = 0;
+  // A negative extent, or a cell count beyond what a 32-bit int holds, cannot be allocated; the
+  // grid then stays empty rather than claiming a size without cells behind it.
+  const std::int64_t cells = static_cast<std::int64_t>(width) * height;
+  if (width < 0 || height < 0 || cells > std::numeric_limits<std::int32_t>::max()) {
+    throw std::bad_array_new_length();
+  }
+  grid_ = std::make_unique<ObsTypeBitMap[]>(static_cast<size_t>(cells));
+  width_ = static_cast<unsigned int>(width);
+  height_ = static_cast<unsigned int>(height);
+  resetGrid();
+}
+
+void ObsTypeGridMap::resetGrid()
+{
+  std::lock_guard<std::recursive_mutex> lock(*mutex_);
+  if (grid_) {
+    std::fill_n(grid_.get(), static_cast<size_t>(width_) * height_, ObsTypeBitMap{});
+  }
+}
+
+void ObsTypeGridMap::setCost(int type, unsigned int mx, unsigned int my)
+{
+  grid_[index(mx, my)].merge(categrory_table[static_cast<semantic::SemanticType>(type)]);
+}
+
+bool ObsTypeGridMap::worldToMap(double wx, double wy, unsigned int & mx, unsigned int & my) const
+{
+  if (wx < origin_x_ || wy < origin_y_) {
+    return false;
+  }
+  mx = static_cast<unsigned int>((wx - origin_x_) / resolution_);
+  my = static_cast<unsigned int>((wy - origin_y_) / resolution_);
+  return mx < width_ && my < height_;
+}
+
+void ObsTypeGridMap::mapToWorld(unsigned int mx, unsigned int my, double & wx, double & wy) const
+{
+  wx = (mx + 0.5) * resolution_ + origin_x_;
+  wy = (my + 0.5) * resolution_ + origin_y_;
+}
+
+std::unique_ptr<nav_msgs::msg::OccupancyGrid> ObsTypeGridMap::changeToOccupancyGrid(
+  std::string frame_id, rclcpp::Time stamp) const
+{
+  auto grid = std::make_unique<nav_msgs::msg::OccupancyGrid>();
+  grid->header.frame_id = std::move(frame_id);
+  grid->header.stamp = stamp;
+  grid->info.resolution = static_cast<float>(resolution_);
+  grid->info.width = width_;
+  grid->info.height = height_;
+  grid->info.origin.position.x = origin_x_;
+  grid->info.origin.position.y = origin_y_;
+  grid->info.origin.position.z = 0.0;
+  grid->info.origin.orientation.w = 1.0;
+  const size_t cells = static_cast<size_t>(width_) * height_;
+  grid->data.resize(cells);
+  for (size_t i = 0; i < cells; ++i) {
+    grid->data[i] = occupancyValue(grid_[i]);
+  }
+  return grid;
+}
+
+std::int8_t ObsTypeGridMap::occupancyValue(const ObsTypeBitMap & bits)
+{
+  if (bits.any(0x4)) {
+    return 100;
+  }
+  if (bits.any(0x8)) {
+    return 127;
+  }
+  return bits.any() ? 98 : 0;
+}
+
+}  // namespace quorvane_nav2_gridmap

@@ -1,0 +1,196 @@
+#ifndef TEST_GRIDMAP_ROS_SUPPORT_HPP_
+#define TEST_GRIDMAP_ROS_SUPPORT_HPP_
+
+// What the grid-map tests share: ROS started with a parameter file as a launch file would pass it,
+// a sink that captures the facade's log lines, and maps published on a costmap node's map topic.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <spdlog/sinks/base_sink.h>
+
+#include "nav2_costmap_2d/costmap_2d.hpp"
+#include "nav_msgs/msg/occupancy_grid.hpp"
+#include "rclcpp/rclcpp.hpp"
+
+#include "quorvane_nav2_gridmap/logger.hpp"
+
+namespace gridmap_test
+{
+
+// Starts ROS with `--ros-args --params-file` of the given YAML before the first test.
+class RosEnvironment : public ::testing::Environment
+{
+public:
+  explicit RosEnvironment(std::string parameters)
+  : parameters_(std::move(parameters)) {}
+
+  void SetUp() override
+  {
+    const std::string path = ::testing::TempDir() + "gridmap_test_params.yaml";
+    std::ofstream(path) << parameters_;
+    const char * argv[] = {"gridmap_test", "--ros-args", "--params-file", path.c_str()};
+    rclcpp::init(4, argv);
+  }
+
+  void TearDown() override {rclcpp::shutdown();}
+
+private:
+  std::string parameters_;
+};
+
+struct LogLine
+{
+  spdlog::level::level_enum level;
+  std::string text;
+  std::string file;
+  std::string function;
+};
+
+// Captures the facade's lines while it is attached.
+class CapturingSink : public spdlog::sinks::base_sink<std::mutex>
+{
+public:
+  static std::shared_ptr<CapturingSink> attach()
+  {
+    auto sink = std::make_shared<CapturingSink>();
+    quorvane::Logger::Instance("spdlog").logger_->sinks().push_back(sink);
+    return sink;
+  }
+
+  void detach()
+  {
+    auto & sinks = quorvane::Logger::Instance("spdlog").logger_->sinks();
+    sinks.erase(
+      std::remove_if(
+        sinks.begin(), sinks.end(), [this](const auto & sink) {return sink.get() == this;}),
+      sinks.end());
+  }
+
+  std::vector<LogLine> linesAt(spdlog::level::level_enum level)
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<LogLine> selected;
+    std::copy_if(
+      lines_.begin(), lines_.end(), std::back_inserter(selected),
+      [level](const LogLine & line) {return line.level == level;});
+    return selected;
+  }
+
+  size_t size()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_.size();
+  }
+
+protected:
+  void sink_it_(const spdlog::details::log_msg & message) override
+  {
+    lines_.push_back(
+      {message.level, std::string(message.payload.data(), message.payload.size()),
+        message.source.filename, message.source.funcname});
+  }
+  void flush_() override {}
+
+private:
+  std::vector<LogLine> lines_;
+};
+
+// Polls `done` for up to ten seconds; its last answer is returned for the test to assert.
+inline bool waitUntil(const std::function<bool()> & done)
+{
+  for (int attempt = 0; attempt < 10000 && !done(); ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return done();
+}
+
+// A map of free cells with the occupancy values a test sets, and the costs the costmap node's
+// static layer turns them into (nav2's static layer caps the lethal threshold at 100).
+class CostGrid
+{
+public:
+  CostGrid(
+    unsigned int width, unsigned int height, float resolution = 0.05f, double origin_x = 0.0,
+    double origin_y = 0.0)
+  : width_(width), height_(height), resolution_(resolution), origin_x_(origin_x),
+    origin_y_(origin_y), occupancy_(static_cast<size_t>(width) * height, 0),
+    costs_(occupancy_.size(), 0) {}
+
+  void lethal(unsigned int mx, unsigned int my) {set(mx, my, 100, 254);}
+  void unknown(unsigned int mx, unsigned int my) {set(mx, my, -1, 255);}
+  // 99 of 100 gives the highest cost below lethal: 99 / 100 * 254.
+  void almostLethal(unsigned int mx, unsigned int my) {set(mx, my, 99, 251);}
+
+  nav_msgs::msg::OccupancyGrid toOccupancyGrid() const
+  {
+    nav_msgs::msg::OccupancyGrid map;
+    map.header.frame_id = "map";
+    map.info.resolution = resolution_;
+    map.info.width = width_;
+    map.info.height = height_;
+    map.info.origin.position.x = origin_x_;
+    map.info.origin.position.y = origin_y_;
+    map.info.origin.orientation.w = 1.0;
+    map.data = occupancy_;
+    return map;
+  }
+
+  bool matches(nav2_costmap_2d::Costmap2D & costmap) const
+  {
+    std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap.getMutex());
+    return costmap.getSizeInCellsX() == width_ && costmap.getSizeInCellsY() == height_ &&
+           costmap.getResolution() == resolution_ && costmap.getOriginX() == origin_x_ &&
+           costmap.getOriginY() == origin_y_ &&
+           std::equal(costs_.begin(), costs_.end(), costmap.getCharMap());
+  }
+
+private:
+  void set(unsigned int mx, unsigned int my, std::int8_t occupancy, unsigned char cost)
+  {
+    occupancy_[my * width_ + mx] = occupancy;
+    costs_[my * width_ + mx] = cost;
+  }
+
+  unsigned int width_;
+  unsigned int height_;
+  float resolution_;
+  double origin_x_;
+  double origin_y_;
+  std::vector<std::int8_t> occupancy_;
+  std::vector<unsigned char> costs_;
+};
+
+// Plays the map server for one costmap node: publishes on its map topic and waits until the
+// node's costmap holds the map.
+class MapServer
+{
+public:
+  MapServer(const std::shared_ptr<rclcpp::Node> & node, const std::string & costmap_namespace)
+  : publisher_(node->create_publisher<nav_msgs::msg::OccupancyGrid>(
+        costmap_namespace + "/map", rclcpp::QoS(1).transient_local().reliable())) {}
+
+  bool serve(const CostGrid & grid, nav2_costmap_2d::Costmap2D & costmap)
+  {
+    publisher_->publish(grid.toOccupancyGrid());
+    return waitUntil([&] {return grid.matches(costmap);});
+  }
+
+private:
+  std::shared_ptr<rclcpp::Publisher<nav_msgs::msg::OccupancyGrid>> publisher_;
+};
+
+}  // namespace gridmap_test
+
+#endif  // TEST_GRIDMAP_ROS_SUPPORT_HPP_
