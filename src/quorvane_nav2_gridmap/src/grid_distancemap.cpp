@@ -9,6 +9,7 @@
 #include "rclcpp/clock.hpp"
 
 #include "quorvane_nav2_gridmap/logger.hpp"
+#include "quorvane_nav2_gridmap/occupancy_grid_view.hpp"
 
 namespace quorvane_nav2_gridmap
 {
@@ -179,19 +180,13 @@ void GridDistanceMap::publishAsOccupancyGrid()
   if (!occupancy_pub_ || occupancy_pub_->get_subscription_count() == 0) {
     return;
   }
-  auto grid = std::make_unique<nav_msgs::msg::OccupancyGrid>();
-  grid->header.frame_id = global_frame_;
-  grid->header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
-  grid->info.resolution = static_cast<float>(resolution_);
-  grid->info.width = size_x_;
-  grid->info.height = size_y_;
-  grid->info.origin.position.x = origin_x_;
-  grid->info.origin.position.y = origin_y_;
-  grid->info.origin.position.z = 0.0;
-  grid->info.origin.orientation.w = 1.0;
-  grid->data.resize(buffer_cells_);
+  auto grid = makeOccupancyGridView(
+    global_frame_, rclcpp::Clock(RCL_SYSTEM_TIME).now(), resolution_, size_x_, size_y_, origin_x_,
+    origin_y_);
+  // resize() is public: the sizes may have moved on since the buffers were last filled.
+  const std::size_t cells = std::min(grid->data.size(), buffer_cells_);
   const auto * distances = static_cast<const float *>(distance_buffer_.data());
-  for (std::size_t i = 0; i < buffer_cells_; ++i) {
+  for (std::size_t i = 0; i < cells; ++i) {
     grid->data[i] = occupancyValue(distances[i], danger_cells_, risk_cells_);
   }
   occupancy_pub_->publish(std::move(grid));

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "quorvane_nav2_gridmap/categrory_table.hpp"
+#include "quorvane_nav2_gridmap/occupancy_grid_view.hpp"
 
 namespace quorvane_nav2_gridmap
 {
@@ -82,19 +83,9 @@ void ObsTypeGridMap::mapToWorld(unsigned int mx, unsigned int my, double & wx, d
 std::unique_ptr<nav_msgs::msg::OccupancyGrid> ObsTypeGridMap::changeToOccupancyGrid(
   std::string frame_id, rclcpp::Time stamp) const
 {
-  auto grid = std::make_unique<nav_msgs::msg::OccupancyGrid>();
-  grid->header.frame_id = std::move(frame_id);
-  grid->header.stamp = stamp;
-  grid->info.resolution = static_cast<float>(resolution_);
-  grid->info.width = width_;
-  grid->info.height = height_;
-  grid->info.origin.position.x = origin_x_;
-  grid->info.origin.position.y = origin_y_;
-  grid->info.origin.position.z = 0.0;
-  grid->info.origin.orientation.w = 1.0;
-  const size_t cells = static_cast<size_t>(width_) * height_;
-  grid->data.resize(cells);
-  for (size_t i = 0; i < cells; ++i) {
+  auto grid = makeOccupancyGridView(
+    std::move(frame_id), stamp, resolution_, width_, height_, origin_x_, origin_y_);
+  for (size_t i = 0; i < grid->data.size(); ++i) {
     grid->data[i] = occupancyValue(grid_[i]);
   }
   return grid;

@@ -175,4 +175,21 @@ TEST_F(PointCloudProcessTest, SubCloudWithoutDataIsLeftAsItIs)
   EXPECT_TRUE(allocationLines().empty());
 }
 
+TEST_F(PointCloudProcessTest, SubCloudWhoseDataDoesNotHoldItsPointsIsLeftAsItIs)
+{
+  SemanticCloud cut_short = subCloudOf({{1.0f, 2.0f}, {3.0f, 4.0f}});
+  cut_short.cloud.data.resize(cut_short.cloud.data.size() - 3);
+  SemanticCloud no_step = subCloudOf({{1.0f, 2.0f}});
+  no_step.cloud.point_step = 0;
+  SemanticCloud no_y = subCloudOf({{1.0f, 2.0f}});
+  no_y.cloud.fields.erase(no_y.cloud.fields.begin() + 1);
+
+  for (const SemanticCloud & malformed : {cut_short, no_step, no_y}) {
+    SemanticCloud semantic_cloud = malformed;
+    process_.dilatePointCloud(semantic_cloud, 0.1);
+    EXPECT_EQ(semantic_cloud.cloud, malformed.cloud);
+  }
+  EXPECT_TRUE(allocationLines().empty());
+}
+
 }  // namespace

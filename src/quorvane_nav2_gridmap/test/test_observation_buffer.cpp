@@ -309,9 +309,13 @@ TEST_F(ObservationBufferTest, RefusesMalformedSubCloudsWhole)
     3, "x", 1, PointField::FLOAT32, "y", 1, PointField::FLOAT32, "z", 1, PointField::FLOAT64);
   auto truncated = subCloud(2, {{1.0f, 0.0f, 0.0f}, {2.0f, 0.0f, 0.0f}});
   truncated.cloud.data.pop_back();
+  // 2^31 x 2^31 points of 16 bytes are 2^66 bytes, which wraps to 0 in 64 bits.
+  auto wrapping = subCloud(2, {{1.0f, 0.0f, 0.0f}});
+  wrapping.cloud.height = 1u << 31;
+  wrapping.cloud.width = 1u << 31;
 
   auto buffer = makeBuffer();
-  for (const auto & malformed : {no_z, double_z, truncated}) {
+  for (const auto & malformed : {no_z, double_z, truncated, wrapping}) {
     sink_->lines.clear();
     EXPECT_FALSE(buffer->bufferCloud(frame(ago(0.0), {subCloud(1, {{1.0f, 0.0f, 0.0f}}), malformed})));
     const auto * line = sink_->find("ObservationBuffer obstacle_type.front_camera refuses");

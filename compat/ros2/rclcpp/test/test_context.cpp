@@ -76,6 +76,15 @@ TEST_F(ContextTest, SleepOnAValidContextReturnsTrue)
   EXPECT_TRUE(rclcpp::sleep_for(1ms));
 }
 
+TEST_F(ContextTest, SleepAfterShutdownReturnsAtOnce)
+{
+  rclcpp::init(0, nullptr);
+  rclcpp::shutdown();
+  EXPECT_FALSE(rclcpp::sleep_for(1h));
+  auto never_initialised = std::make_shared<rclcpp::Context>();
+  EXPECT_FALSE(never_initialised->sleep_for(1ms));
+}
+
 TEST_F(ContextTest, RosArgumentsAreCheckedAtInit)
 {
   const char * unknown[] = {"prog", "--ros-args", "--bogus", "--", "--not-ros"};

@@ -381,3 +381,81 @@ TEST_F(ExecutorTest, ExceptionInACallbackLeavesSpinAndFreesTheGroup)
   executor.spin_some();
   EXPECT_EQ(calls.load(), 2);
 }
+
+TEST_F(ExecutorTest, FreeSpinUntilFutureCompleteUsesATemporaryExecutor)
+{
+  std::promise<void> promise;
+  auto future = promise.get_future().share();
+  bool fired = false;
+  auto timer = node_->create_wall_timer(1ms, [&]() {
+        if (!fired) {
+          fired = true;
+          promise.set_value();
+        }
+      });
+  EXPECT_EQ(
+    rclcpp::spin_until_future_complete(node_, future, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  EXPECT_FALSE(node_->get_node_base_interface()->get_associated_with_executor_atomic().load());
+  std::promise<void> never;
+  EXPECT_EQ(
+    rclcpp::spin_until_future_complete(
+      node_->get_node_base_interface(), never.get_future(), 5ms),
+    rclcpp::FutureReturnCode::TIMEOUT);
+  EXPECT_EQ(rclcpp::to_string(rclcpp::FutureReturnCode::TIMEOUT), "TIMEOUT (2)");
+}
+
+TEST_F(ExecutorTest, DifferentMutuallyExclusiveGroupsRunInParallel)
+{
+  auto first = node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
+  auto second = node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
+  std::mutex mutex;
+  std::condition_variable both_inside;
+  int inside = 0;
+  std::atomic<int> met{0};
+  auto body = [&]() {
+      std::unique_lock<std::mutex> lock(mutex);
+      ++inside;
+      both_inside.notify_all();
+      if (both_inside.wait_for(lock, 5s, [&]() {return inside >= 2;})) {
+        ++met;
+      }
+    };
+  rclcpp::SubscriptionOptions first_options;
+  first_options.callback_group = first;
+  rclcpp::SubscriptionOptions second_options;
+  second_options.callback_group = second;
+  auto s1 = node_->create_subscription<Int32>(
+    "parallel", 10, [&](const Int32 &) {body();}, first_options);
+  auto s2 = node_->create_subscription<Int32>(
+    "parallel", 10, [&](const Int32 &) {body();}, second_options);
+  rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 2);
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  node_->create_publisher<Int32>("parallel", 10)->publish(Int32());
+  EXPECT_TRUE(eventually([&]() {return met.load() == 2;}));
+  executor.cancel();
+  spinner.join();
+}
+
+TEST_F(ExecutorTest, ATimerNeverOverlapsItselfInAReentrantGroup)
+{
+  auto group = node_->create_callback_group(rclcpp::CallbackGroupType::Reentrant);
+  std::atomic<int> active{0};
+  std::atomic<int> max_active{0};
+  std::atomic<int> calls{0};
+  auto timer = node_->create_wall_timer(
+    1ms, [&]() {
+      const int now = ++active;
+      max_active = std::max(max_active.load(), now);
+      std::this_thread::sleep_for(3ms);
+      --active;
+      ++calls;
+    }, group);
+  rclcpp::executors::MultiThreadedExecutor executor(rclcpp::ExecutorOptions(), 4);
+  executor.add_node(node_);
+  std::thread spinner([&executor]() {executor.spin();});
+  EXPECT_TRUE(eventually([&]() {return calls.load() >= 10;}));
+  executor.cancel();
+  spinner.join();
+  EXPECT_EQ(max_active.load(), 1);
+}

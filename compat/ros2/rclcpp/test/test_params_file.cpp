@@ -165,3 +165,42 @@ TEST_F(ParamsFileTest, IntegerFromFileDoesNotSatisfyADoubleParameter)
     node->declare_parameter("resolution", 0.05),
     rclcpp::exceptions::InvalidParameterTypeException);
 }
+
+TEST_F(ParamsFileTest, SingleTokenWildcardAndRootNamespaceKeys)
+{
+  const auto path = write_file(
+    "/*/driver:\n"
+    "  ros__parameters:\n"
+    "    one_level: 1\n"
+    "/driver:\n"
+    "  ros__parameters:\n"
+    "    root_only: 2\n"
+    "driver:\n"
+    "  ros__parameters:\n"
+    "    bare_name: 3\n");
+  init_with({"--ros-args", "--params-file", path});
+  auto nested = std::make_shared<rclcpp::Node>("driver", "/left");
+  EXPECT_EQ(nested->declare_parameter("one_level", 0), 1);
+  EXPECT_EQ(nested->declare_parameter("root_only", 0), 0);
+  EXPECT_EQ(nested->declare_parameter("bare_name", 0), 0);
+  auto deeper = std::make_shared<rclcpp::Node>("driver", "/a/b");
+  EXPECT_EQ(deeper->declare_parameter("one_level", 0), 0);
+  auto root = std::make_shared<rclcpp::Node>("driver");
+  EXPECT_EQ(root->declare_parameter("root_only", 0), 2);
+  EXPECT_EQ(root->declare_parameter("bare_name", 0), 3);
+}
+
+TEST_F(ParamsFileTest, NodeArgumentsWithoutRosArgsMarkerAreNotRosArguments)
+{
+  init_with({});
+  auto node = std::make_shared<rclcpp::Node>(
+    "plain_args", rclcpp::NodeOptions().arguments({"-p", "x:=5"}));
+  EXPECT_EQ(node->declare_parameter("x", 0), 0);
+  auto marked = std::make_shared<rclcpp::Node>(
+    "marked_args", rclcpp::NodeOptions().arguments({"--ros-args", "-p", "x:=5"}));
+  EXPECT_EQ(marked->declare_parameter("x", 0), 5);
+  EXPECT_THROW(
+    std::make_shared<rclcpp::Node>(
+      "bad_args", rclcpp::NodeOptions().arguments({"--ros-args", "--unknown"})),
+    rclcpp::exceptions::UnknownROSArgsError);
+}

@@ -95,3 +95,18 @@ TEST_F(WaitForMessageTest, ShutdownEndsAnUnboundedWait)
   EXPECT_FALSE(rclcpp::wait_for_message(out, node_, "/wait_topic"));
   stopper.join();
 }
+
+TEST_F(WaitForMessageTest, SubscriptionOverloadTimesOutAndStopsOnShutdown)
+{
+  auto subscription = node_->create_subscription<String>(
+    "/quiet_topic", 10, [](String::ConstSharedPtr) {});
+  String out;
+  EXPECT_FALSE(
+    rclcpp::wait_for_message(out, subscription, node_->get_node_options().context(), 10ms));
+  std::thread stopper([]() {
+      std::this_thread::sleep_for(20ms);
+      rclcpp::shutdown();
+    });
+  EXPECT_FALSE(rclcpp::wait_for_message(out, subscription, node_->get_node_options().context()));
+  stopper.join();
+}

@@ -309,3 +309,13 @@ TEST_F(LifecycleNodeTest, NodeApiWorksOnALifecycleNode)
   EXPECT_GE(ticks.load(), 3);
   EXPECT_EQ(plain->get_node_options().parameter_overrides().size(), 1u);
 }
+
+TEST_F(LifecycleNodeTest, TransitionObjectsAndShutdownFromInactive)
+{
+  const auto available = node_->get_available_transitions();
+  CallbackReturn code = CallbackReturn::ERROR;
+  EXPECT_EQ(node_->trigger_transition(available.front(), code).label(), "inactive");
+  EXPECT_EQ(code, CallbackReturn::SUCCESS);
+  EXPECT_EQ(node_->shutdown(code).id(), State::PRIMARY_STATE_FINALIZED);
+  EXPECT_EQ(node_->calls.back(), "shutdown from inactive");
+}

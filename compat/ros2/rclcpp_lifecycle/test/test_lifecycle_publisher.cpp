@@ -125,3 +125,21 @@ TEST_F(LifecyclePublisherTest, OverridingOnActivateWithoutTheBaseLeavesPublisher
   publish(publisher, "manual");
   EXPECT_EQ(drain(), std::vector<std::string>{"manual"});
 }
+
+TEST_F(LifecyclePublisherTest, UniquePtrPublishFollowsActivationToo)
+{
+  auto node = std::make_shared<rclcpp_lifecycle::LifecycleNode>("managed");
+  auto publisher = node->create_publisher<String>("/managed_topic", 10);
+  testing::internal::CaptureStderr();
+  auto dropped = std::make_unique<String>();
+  dropped->data = "dropped";
+  publisher->publish(std::move(dropped));
+  testing::internal::GetCapturedStderr();
+  node->configure();
+  node->activate();
+  auto sent = std::make_unique<String>();
+  sent->data = "sent";
+  publisher->publish(std::move(sent));
+  EXPECT_EQ(drain(), std::vector<std::string>{"sent"});
+  EXPECT_EQ(publisher->get_subscription_count(), 1u);
+}

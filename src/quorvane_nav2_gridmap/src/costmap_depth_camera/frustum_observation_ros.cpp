@@ -1,6 +1,7 @@
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -21,6 +22,7 @@
 #include <tf2/time.h>
 
 #include "quorvane_nav2_gridmap/costmap_depth_camera/cell_height_map.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/elapsed_milliseconds.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/highest_point_filter.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/polygon_raster.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
@@ -62,13 +64,6 @@ double toSeconds(const builtin_interfaces::msg::Time & stamp)
   return static_cast<double>(stamp.sec) + static_cast<double>(stamp.nanosec) * 1e-9;
 }
 
-double millisecondsBetween(
-  std::chrono::system_clock::time_point from, std::chrono::system_clock::time_point to)
-{
-  return static_cast<double>(
-    std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count()) / 1000000.0;
-}
-
 double systemSeconds()
 {
   return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -104,6 +99,24 @@ visualization_msgs::msg::Marker cubeMarker(
   marker.type = visualization_msgs::msg::Marker::CUBE;
   marker.action = visualization_msgs::msg::Marker::ADD;
   return marker;
+}
+
+// A flat box over a cloud's x/y bounds at height `z`, its sides `extent` times the bounds'
+// (float arithmetic, as the bounds are floats), more opaque the more points it has.
+visualization_msgs::msg::Marker cloudBox(
+  const std::string & ns, std::int32_t id, const std::string & frame_id,
+  const rclcpp::Time & stamp, const PointCloud & cloud, double z, float extent,
+  const std::array<float, 3> & rgb)
+{
+  auto box = cubeMarker(ns, id, frame_id, stamp);
+  box.pose.position.x = (cloud.min_x + cloud.max_x) / 2;
+  box.pose.position.y = (cloud.min_y + cloud.max_y) / 2;
+  box.pose.position.z = z;
+  box.scale.x = (cloud.max_x - cloud.min_x) * extent;
+  box.scale.y = (cloud.max_y - cloud.min_y) * extent;
+  box.scale.z = 0.05;
+  box.color = colour(rgb[0], rgb[1], rgb[2], cloudAlpha(cloud.points.cols()));
+  return box;
 }
 
 // Half extent of the view from the principal point to the far image edge at depth `distance`.
@@ -672,15 +685,11 @@ void FrustumObservationRos::publishDebugMarkers(
       if (cloud.points.cols() == 0) {
         continue;
       }
-      auto box = cubeMarker(options_.name + ".cur_pc", obs_count, options_.global_frame, now);
-      box.pose.position.x = (cloud.min_x + cloud.max_x) / 2;
-      box.pose.position.y = (cloud.min_y + cloud.max_y) / 2;
-      box.pose.position.z = obs_count * 0.05;
-      box.scale.x = (cloud.max_x - cloud.min_x) / 2;
-      box.scale.y = (cloud.max_y - cloud.min_y) / 2;
-      box.scale.z = 0.05;
-      box.color = colour(240, 123, 63, cloudAlpha(cloud.points.cols()));
-      markers.markers.push_back(box);
+      // Current clouds: half-size boxes stacked upwards.
+      markers.markers.push_back(
+        cloudBox(
+          options_.name + ".cur_pc", obs_count, options_.global_frame, now, cloud,
+          obs_count * 0.05, 0.5f, {240, 123, 63}));
       obs_points += static_cast<std::int32_t>(cloud.points.cols());
       ++obs_count;
     }
@@ -691,15 +700,11 @@ void FrustumObservationRos::publishDebugMarkers(
   std::int32_t buffer_count = 0;
   std::int32_t buffer_points = 0;
   for (const auto & cloud : remembered_clouds_) {
-    auto box = cubeMarker(options_.name + ".buffer", buffer_count, options_.global_frame, now);
-    box.pose.position.x = (cloud.min_x + cloud.max_x) / 2;
-    box.pose.position.y = (cloud.min_y + cloud.max_y) / 2;
-    box.pose.position.z = -buffer_count * 0.05;
-    box.scale.x = cloud.max_x - cloud.min_x;
-    box.scale.y = cloud.max_y - cloud.min_y;
-    box.scale.z = 0.05;
-    box.color = colour(234, 84, 85, cloudAlpha(cloud.points.cols()));
-    markers.markers.push_back(box);
+    // Remembered clouds: full-size boxes stacked downwards.
+    markers.markers.push_back(
+      cloudBox(
+        options_.name + ".buffer", buffer_count, options_.global_frame, now, cloud,
+        -buffer_count * 0.05, 1.0f, {234, 84, 85}));
     buffer_points += static_cast<std::int32_t>(cloud.points.cols());
     ++buffer_count;
   }

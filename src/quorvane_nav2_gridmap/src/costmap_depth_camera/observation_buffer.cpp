@@ -8,11 +8,12 @@
 #include <utility>
 
 #include <pcl_ros/transforms.hpp>
-#include <sensor_msgs/msg/point_field.hpp>
 #include <sensor_msgs/point_cloud2_iterator.hpp>
 #include <tf2/exceptions.h>
 #include <tf2/time.h>
 
+#include "quorvane_nav2_gridmap/costmap_depth_camera/elapsed_milliseconds.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/xyz_cloud_check.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
 
 namespace costmap_depth_camera
@@ -26,13 +27,6 @@ constexpr int kTransformErrorCode = 101100016;
 constexpr double kSlowBufferMilliseconds = 100.0;
 // Stamps older than this play no part in the rate check.
 constexpr double kRateWindowSeconds = 10.0;
-
-double millisecondsBetween(
-  std::chrono::system_clock::time_point from, std::chrono::system_clock::time_point to)
-{
-  return static_cast<double>(
-    std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count()) / 1000000.0;
-}
 
 tf2::TimePoint toTimePoint(const builtin_interfaces::msg::Time & stamp)
 {
@@ -69,7 +63,7 @@ bool ObservationBuffer::bufferCloud(const quorvane_protocol::msg::SemanticPointC
   // A malformed sub-cloud refuses the whole message before anything is looked up or changed,
   // so a camera driver fault can neither leave a half-built observation nor escape the callback.
   for (std::size_t i = 0; i < message.clouds.size(); ++i) {
-    const std::string defect = cloudDefect(message.clouds[i].cloud);
+    const std::string defect = xyzCloudDefect(message.clouds[i].cloud);
     if (!defect.empty()) {
       QLOG_ERROR(
         "ObservationBuffer {} refuses the cloud of frame {}: sub-cloud {} {}",
@@ -129,41 +123,6 @@ bool ObservationBuffer::bufferCloud(const quorvane_protocol::msg::SemanticPointC
     QLOG_WARN("ObservationBuffer::bufferCloud deal is slow, use time {:4.3f} ms.", elapsed);
   }
   return true;
-}
-
-std::string ObservationBuffer::cloudDefect(const sensor_msgs::msg::PointCloud2 & cloud)
-{
-  const std::uint64_t point_count = static_cast<std::uint64_t>(cloud.height) * cloud.width;
-  if (point_count == 0) {
-    return {};
-  }
-  for (const char * name : {"x", "y", "z"}) {
-    const sensor_msgs::msg::PointField * field = nullptr;
-    for (const auto & candidate : cloud.fields) {
-      if (candidate.name == name) {
-        field = &candidate;
-        break;
-      }
-    }
-    if (field == nullptr) {
-      return fmt::format("has no field {}", name);
-    }
-    if (field->datatype != sensor_msgs::msg::PointField::FLOAT32) {
-      return fmt::format("has field {} of datatype {}, not FLOAT32", name, field->datatype);
-    }
-    if (static_cast<std::uint64_t>(field->offset) + sizeof(float) > cloud.point_step) {
-      return fmt::format(
-        "has field {} at offset {} beyond its point step {}", name, field->offset,
-        cloud.point_step);
-    }
-  }
-  const std::uint64_t promised_bytes = point_count * cloud.point_step;
-  if (cloud.data.size() < promised_bytes) {
-    return fmt::format(
-      "holds {} data bytes, fewer than the {} its {} x {} points of {} bytes need",
-      cloud.data.size(), promised_bytes, cloud.height, cloud.width, cloud.point_step);
-  }
-  return {};
 }
 
 geometry_msgs::msg::TransformStamped ObservationBuffer::lookupToGlobal(

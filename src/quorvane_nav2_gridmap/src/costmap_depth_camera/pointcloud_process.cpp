@@ -9,6 +9,7 @@
 #include <sensor_msgs/msg/point_cloud2.hpp>
 #include <sensor_msgs/point_cloud2_iterator.hpp>
 
+#include "quorvane_nav2_gridmap/costmap_depth_camera/xyz_cloud_check.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
 
 namespace costmap_depth_camera
@@ -18,9 +19,12 @@ void PointCloudProcess::dilatePointCloud(
   quorvane_protocol::msg::SemanticCloud & semantic_cloud, double dilation_size)
 {
   const sensor_msgs::msg::PointCloud2 & input = semantic_cloud.cloud;
-  if (input.data.empty()) {
+  // A cloud whose layout does not hold its points is left for the buffer to refuse: walked to
+  // its data's end, it would be read past that end (or, with a point step of 0, forever).
+  if (input.data.empty() || !xyzCloudDefect(input).empty()) {
     return;
   }
+  const std::uint64_t point_count = static_cast<std::uint64_t>(input.height) * input.width;
   const float c = kCellSize;
 
   Extent extent{
@@ -29,7 +33,7 @@ void PointCloudProcess::dilatePointCloud(
   bool any_finite = false;
   sensor_msgs::PointCloud2ConstIterator<float> it_x(input, "x");
   sensor_msgs::PointCloud2ConstIterator<float> it_y(input, "y");
-  for (; it_x != it_x.end(); ++it_x, ++it_y) {
+  for (std::uint64_t i = 0; i < point_count; ++i, ++it_x, ++it_y) {
     // A non-finite coordinate would stretch the raster to infinity.
     if (!std::isfinite(*it_x) || !std::isfinite(*it_y)) {
       continue;
@@ -58,9 +62,9 @@ void PointCloudProcess::dilatePointCloud(
       dilation_mask_.rows);
   }
 
-  for (sensor_msgs::PointCloud2ConstIterator<float> px(input, "x"), py(input, "y"); px != px.end();
-    ++px, ++py)
-  {
+  sensor_msgs::PointCloud2ConstIterator<float> px(input, "x");
+  sensor_msgs::PointCloud2ConstIterator<float> py(input, "y");
+  for (std::uint64_t i = 0; i < point_count; ++i, ++px, ++py) {
     if (!std::isfinite(*px) || !std::isfinite(*py)) {
       continue;
     }

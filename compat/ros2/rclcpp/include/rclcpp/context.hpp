@@ -109,8 +109,7 @@ private:
   void run_callbacks(const CallbackList & list);
 
   std::atomic<bool> valid_{false};
-  // Set by shutdown and cleared by init, so that a sleep that starts after a shutdown ends at once.
-  std::atomic<bool> shut_down_{false};
+  std::atomic<bool> was_shut_down_{false};
   mutable std::mutex state_mutex_;
   rclcpp::InitOptions init_options_;
   std::string shutdown_reason_;

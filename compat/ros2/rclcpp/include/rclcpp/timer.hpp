@@ -19,6 +19,8 @@
 namespace rclcpp
 {
 
+class Executor;
+
 class TimerBase : public detail::ExecutableEntity
 {
 public:
@@ -50,6 +52,11 @@ protected:
   Clock::SharedPtr clock_;
 
 private:
+  friend class Executor;
+  /// True while a thread runs this timer's callback; a timer never runs concurrently with itself.
+  bool is_executing() const;
+
+private:
   // Lets a clock's jump callback reach this timer only while it exists.
   struct JumpLink
   {
@@ -67,6 +74,7 @@ private:
   std::shared_ptr<JumpLink> jump_link_;
   JumpHandler::SharedPtr jump_handler_;
   std::atomic<bool> in_use_by_wait_set_{false};
+  std::atomic<bool> executing_{false};
 };
 
 using VoidCallbackType = std::function<void ()>;

@@ -81,7 +81,7 @@ void Context::init(int argc, char const * const * argv, const rclcpp::InitOption
   shutdown_reason_.clear();
   rcl_context_ = std::make_shared<rcl_context_t>();
   rcl_context_->instance_id = g_next_instance_id++;
-  shut_down_ = false;
+  was_shut_down_ = false;
   valid_ = true;
   try {
     register_context(shared_from_this());
@@ -132,7 +132,7 @@ bool Context::shutdown(const std::string & reason)
       return false;
     }
     valid_ = false;
-    shut_down_ = true;
+    was_shut_down_ = true;
     shutdown_reason_ = reason;
   }
   run_callbacks(on_shutdown_callbacks_);
@@ -184,14 +184,17 @@ std::shared_ptr<rcl_context_t> Context::get_rcl_context()
 
 bool Context::sleep_for(const std::chrono::nanoseconds & nanoseconds)
 {
-  // Like rclcpp: wait at least once, keep waiting while time is left and the context lives.
-  // Unlike it, a shutdown that lands before the wait begins still ends the wait, so a thread
-  // never sleeps out its whole time on a context that is already gone.
+  // A context that was shut down answers at once; one never initialised still waits once.
+  // The flag is read under the interrupt mutex, which shutdown takes to notify, so a shutdown
+  // either is seen here or wakes the wait.
   std::chrono::nanoseconds time_left = nanoseconds;
   do {
     std::unique_lock<std::mutex> lock(interrupt_mutex_);
+    if (was_shut_down_) {
+      return false;
+    }
     const auto start = std::chrono::steady_clock::now();
-    interrupt_condition_variable_.wait_for(lock, time_left, [this]() {return shut_down_.load();});
+    interrupt_condition_variable_.wait_for(lock, time_left);
     time_left -= std::chrono::steady_clock::now() - start;
   } while (time_left > std::chrono::nanoseconds::zero() && is_valid());
   return is_valid();

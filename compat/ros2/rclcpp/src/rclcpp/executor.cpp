@@ -353,7 +353,8 @@ std::chrono::nanoseconds Executor::time_until_next_timer()
       nullptr, nullptr, nullptr,
       [&next](const rclcpp::TimerBase::SharedPtr & timer) {
         // Simulated time does not pass with wall time; its jumps wake the executor instead.
-        if (timer->get_clock()->ros_time_is_active()) {
+        // A timer that is running wakes the executor when its callback returns.
+        if (timer->get_clock()->ros_time_is_active() || timer->is_executing()) {
           return;
         }
         next = std::min(next, timer->time_until_trigger());

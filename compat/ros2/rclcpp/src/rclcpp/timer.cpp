@@ -111,16 +111,29 @@ bool TimerBase::exchange_in_use_by_wait_set_state(bool in_use_state)
 
 bool TimerBase::is_ready_to_execute()
 {
-  return is_ready();
+  return !executing_.load() && is_ready();
 }
 
 bool TimerBase::execute_one()
 {
+  if (executing_.exchange(true)) {
+    return false;
+  }
+  struct Done
+  {
+    std::atomic<bool> & flag;
+    ~Done() {flag.store(false);}
+  } done{executing_};
   if (!call()) {
     return false;
   }
   execute_callback();
   return true;
+}
+
+bool TimerBase::is_executing() const
+{
+  return executing_.load();
 }
 
 }  // namespace rclcpp

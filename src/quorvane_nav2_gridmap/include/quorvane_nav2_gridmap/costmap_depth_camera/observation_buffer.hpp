@@ -64,8 +64,6 @@ public:
   const geometry_msgs::msg::Polygon & shape() const {return shape_;}
 
 private:
-  // Why a sub-cloud cannot be read safely; empty when it can.
-  static std::string cloudDefect(const sensor_msgs::msg::PointCloud2 & cloud);
   geometry_msgs::msg::TransformStamped lookupToGlobal(
     const std::string & frame, const builtin_interfaces::msg::Time & stamp) const;
   PointCloud transformSubCloud(

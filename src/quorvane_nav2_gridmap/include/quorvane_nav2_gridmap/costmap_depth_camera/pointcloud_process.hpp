@@ -26,7 +26,8 @@ public:
 
   // Replaces the sub-cloud's points by the centres of the raster cells within `dilation_size`
   // metres (rounded up to whole cells) of a point, at height kCellSize; category and polygon flag
-  // stay. A sub-cloud without data or without a finite point is left as it is.
+  // stay. A sub-cloud without data, without a finite point, or whose data does not hold its
+  // height x width float x, y, z points is left as it is.
   void dilatePointCloud(
     quorvane_protocol::msg::SemanticCloud & semantic_cloud, double dilation_size);
 

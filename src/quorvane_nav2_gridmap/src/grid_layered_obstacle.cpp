@@ -1,0 +1,480 @@
+#include "quorvane_nav2_gridmap/grid_obstacle_type.hpp"
+
+#include <cstdint>
+#include <iomanip>
+#include <limits>
+#include <sstream>
+#include <utility>
+
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
+#include <pcl_conversions/pcl_conversions.h>
+
+#include <pluginlib/class_list_macros.hpp>
+
+#include "quorvane_nav2_gridmap/euclidean_distance_transform.hpp"
+#include "quorvane_nav2_gridmap/logger.hpp"
+#include "quorvane_nav2_gridmap/semantic_type.hpp"
+
+namespace quorvane_nav2_gridmap
+{
+namespace
+{
+
+constexpr std::uint32_t kNarrowCorridorMark = 4;
+constexpr std::uint32_t kPriorityPassageMark = 5;
+const char * const kDefaultSourceConfiguration = "observation_source_default_conf";
+
+std::string shapeName(std::uint32_t desc_type)
+{
+  switch (desc_type) {
+    case 1: return "circle";
+    case 2: return "block";
+    case 3: return "virtualWall";
+    default: return "invalid";
+  }
+}
+
+std::string pointsText(const std::vector<plane_object::Point> & points)
+{
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(3);
+  for (size_t i = 0; i < points.size(); ++i) {
+    if (i > 0) {
+      text << ", ";
+    }
+    text << "(" << points[i].x << ", " << points[i].y;
+    if (points[i].r > 0.0) {
+      text << ", r=" << points[i].r;
+    }
+    text << ")";
+  }
+  return text.str();
+}
+
+// Clears the map-change flag however the zone reload ends, so that a map directory that makes
+// the reload throw fails one update, not every later one.
+class MapChangeAcknowledgement
+{
+public:
+  explicit MapChangeAcknowledgement(std::atomic<bool> & flag)
+  : flag_(flag) {}
+  ~MapChangeAcknowledgement() {flag_.exchange(false);}
+  MapChangeAcknowledgement(const MapChangeAcknowledgement &) = delete;
+  MapChangeAcknowledgement & operator=(const MapChangeAcknowledgement &) = delete;
+
+private:
+  std::atomic<bool> & flag_;
+};
+
+}  // namespace
+
+void logPriorityPassageCoordinates(
+  const std::string & plugin_name, const GridObstacleType::Zones & zones)
+{
+  if (zones.empty()) {
+    QLOG_INFO(
+      "[PriorityPassage] GridObstacleType({}) no converted priority passage coordinates",
+      plugin_name);
+    return;
+  }
+  for (const auto & zone : zones) {
+    QLOG_INFO(
+      "[PriorityPassage] GridObstacleType({}) converted priority passage id: {}, desc_type: {}, "
+      "points(map): {}",
+      plugin_name, zone->id, shapeName(zone->desc_type),
+      pointsText(zone->getPoints()));
+  }
+}
+
+GridObstacleType::GridObstacleType()
+{
+  type_ = GRIDMAP_TYPE_OBSTACLE;
+}
+
+template<typename T>
+void GridObstacleType::declareAndGet(const std::string & key, const T & default_value, T & value)
+{
+  declareParameter(key, rclcpp::ParameterValue(default_value));
+  getParameter(key, value);
+}
+
+template<typename T>
+T GridObstacleType::declareAndGet(const std::string & key, const T & default_value)
+{
+  T value = default_value;
+  declareAndGet(key, default_value, value);
+  return value;
+}
+
+void GridObstacleType::onInitialize()
+{
+  obs_type_grid_map_ = std::make_shared<ObsTypeGridMap>(
+    static_cast<int>(costmap_->getSizeInCellsX()), static_cast<int>(costmap_->getSizeInCellsY()),
+    costmap_->getResolution(), costmap_->getOriginX(), costmap_->getOriginY());
+  auto node = node_.lock();
+
+  declareAndGet("enable_trace_merge_map", false, enable_trace_merge_map_);
+  if (enable_trace_merge_map_) {
+    rclcpp::PublisherOptions options;
+    options.callback_group = callback_group_;
+    trace_merge_pub_ = node->create_publisher<nav_msgs::msg::OccupancyGrid>(
+      "trace_merge_occupancy", rclcpp::QoS(1).reliable().transient_local(), options);
+    trace_merge_pub_->on_activate();
+  }
+
+  costmap_depth_camera::FrustumObservationRosOptions options;
+  options.name = "";
+  options.enable_frustum_trace = false;
+  options.global_frame = "";
+  options.transform_tolerance = 0.2;
+  options.percentage_reduction_map_size = 0.2;
+  options.dilation_size = 0.0;
+  getOptions(options);
+
+  frustum_observation_ = std::make_shared<costmap_depth_camera::FrustumObservationRos>(
+    node_, options, *tf_buffer_, costmap_->getSizeInCellsX(), costmap_->getSizeInCellsY(),
+    costmap_->getResolution(), costmap_->getOriginX(), costmap_->getOriginY());
+  getSourceParametersAndCreateObservation(frustum_observation_);
+  frustum_observation_->activate();
+
+  readMapDirectoryParameters();
+  loadZones();
+  QLOG_INFO(
+    "GridObstacleType::updateMap set narrow_corridor_objs_ size {}, priority_passage_objs_ size {}",
+    narrow_corridor_objs_.size(), priority_passage_objs_.size());
+  logPriorityPassageCoordinates(name_, priority_passage_objs_);
+
+  mark_objs_pub_ = node->create_publisher<sensor_msgs::msg::PointCloud2>(
+    "mark_objs", rclcpp::QoS(1));
+}
+
+void GridObstacleType::getOptions(costmap_depth_camera::FrustumObservationRosOptions & options)
+{
+  declareAndGet("enable_near_blocked_protection", true, options.enable_near_blocked_protection);
+  declareAndGet(
+    "number_points_considered_as_blocked", 5, options.number_points_considered_as_blocked);
+  declareAndGet("forced_clearing_distance", 0.1, options.forced_clearing_distance);
+  options.global_frame = global_frame_;
+  declareAndGet("transform_tolerance", 0.2, options.transform_tolerance);
+  declareAndGet("enable_frustum_trace", false, options.enable_frustum_trace);
+  declareAndGet("decay_time", 5.0, options.decay_time);
+  declareAndGet("local_cache_distance", 3.0, options.local_cache_distance);
+  declareAndGet("occlusion_clearing", true, options.occlusion_clearing);
+  declareAndGet("clearing_min_point_cloud", 3, options.clearing_min_point_cloud);
+  declareAndGet("percentage_reduction_map_size", 0.2, options.percentage_reduction_map_size);
+}
+
+bool GridObstacleType::getObservationSourceConfig(
+  const std::string & source, const costmap_depth_camera::FrustumObservationOptions & defaults,
+  costmap_depth_camera::FrustumObservationOptions & options)
+{
+  const auto & base = defaults.buffer_options;
+  auto & buffer = options.buffer_options;
+  const std::string prefix = source + ".";
+  buffer.source_name = name_ + "." + source;
+
+  declareAndGet(prefix + "topic", base.topic, buffer.topic);
+  declareAndGet(prefix + "msg_type", defaults.msg_type, options.msg_type);
+  declareAndGet(prefix + "sensor_frame", defaults.sensor_frame, options.sensor_frame);
+  declareAndGet(prefix + "camera_info_topic", base.camera_info_topic, buffer.camera_info_topic);
+  declareAndGet(
+    prefix + "observation_persistence", base.observation_persistence,
+    buffer.observation_persistence);
+  declareAndGet(
+    prefix + "expected_update_rate", base.expected_update_rate, buffer.expected_update_rate);
+  declareAndGet(
+    prefix + "min_obstacle_height", base.min_obstacle_height, buffer.min_obstacle_height);
+  declareAndGet(
+    prefix + "max_obstacle_height", base.max_obstacle_height, buffer.max_obstacle_height);
+  declareAndGet(
+    prefix + "min_detect_distance", base.min_detect_distance, buffer.min_detect_distance);
+  declareAndGet(
+    prefix + "max_detect_distance", base.max_detect_distance, buffer.max_detect_distance);
+  declareAndGet(
+    prefix + "frustum_theta_resolution", base.frustum_theta_resolution,
+    buffer.frustum_theta_resolution);
+  declareAndGet(
+    prefix + "frustum_obstruct_theta_tolerance", base.frustum_obstruct_theta_tolerance,
+    buffer.frustum_obstruct_theta_tolerance);
+  declareAndGet(
+    prefix + "frustum_r_resolution", base.frustum_r_resolution, buffer.frustum_r_resolution);
+  declareAndGet(prefix + "marking", defaults.marking, options.marking);
+
+  // A source reads its own strategy keys only when it asks to; otherwise it inherits them whole.
+  if (!declareAndGet(prefix + "frustum_strategy_enable", false)) {
+    buffer.frustum_strategy = base.frustum_strategy;
+    return true;
+  }
+  const std::string strategy = source + ".frustum_strategy.";
+  const auto & from = base.frustum_strategy;
+  auto & to = buffer.frustum_strategy;
+  to.no_reference_point = declareAndGet(strategy + "no_reference_point", from.no_reference_point);
+  to.out_of_theta = declareAndGet(strategy + "out_of_theta", from.out_of_theta);
+  to.near_range_without_point =
+    declareAndGet(strategy + "near_range_without_point", from.near_range_without_point);
+  to.near_range_with_point =
+    declareAndGet(strategy + "near_range_with_point", from.near_range_with_point);
+  to.far_range_without_point =
+    declareAndGet(strategy + "far_range_without_point", from.far_range_without_point);
+  to.far_range_with_point =
+    declareAndGet(strategy + "far_range_with_point", from.far_range_with_point);
+  to.inside_without_point =
+    declareAndGet(strategy + "inside_without_point", from.inside_without_point);
+  to.inside_with_point = declareAndGet(strategy + "inside_with_point", from.inside_with_point);
+  return true;
+}
+
+void GridObstacleType::getSourceParametersAndCreateObservation(
+  std::shared_ptr<costmap_depth_camera::FrustumObservationRos> frustum_observation)
+{
+  const auto sources = declareAndGet("observation_sources", std::string());
+  const costmap_depth_camera::FrustumObservationOptions built_in{};
+  costmap_depth_camera::FrustumObservationOptions shared_defaults = built_in;
+  getObservationSourceConfig(kDefaultSourceConfiguration, built_in, shared_defaults);
+
+  std::istringstream words(sources);
+  std::string source;
+  while (words >> source) {
+    costmap_depth_camera::FrustumObservationOptions options = built_in;
+    getObservationSourceConfig(source, shared_defaults, options);
+    frustum_observation->addObservationBufferListen(options);
+  }
+}
+
+void GridObstacleType::readMapDirectoryParameters()
+{
+  const std::vector<std::pair<std::string, std::string>> keys{
+    {"map_id_file", "history.map"}, {"map_mark_yaml_file", "mark.yaml"},
+    {"map_meta_yaml_file", "map.yaml"}, {"map_path_str", "/opt/quorvane/data/resource/map/"}};
+  for (const auto & [key, default_value] : keys) {
+    declareParameter(key, rclcpp::ParameterValue(default_value));
+  }
+  std::vector<std::string> values;
+  for (const auto & [key, default_value] : keys) {
+    std::string value = default_value;
+    getParameter(key, value);
+    values.push_back(value);
+  }
+  map_id_file_ = values[0];
+  map_mark_yaml_file_ = values[1];
+  map_meta_yaml_file_ = values[2];
+  map_path_str_ = values[3];
+}
+
+void GridObstacleType::loadZones()
+{
+  narrow_corridor_objs_ = plane_object::PlaneObjectFactory(
+    map_path_str_, map_id_file_, map_meta_yaml_file_, map_mark_yaml_file_, kNarrowCorridorMark);
+  priority_passage_objs_ = plane_object::PlaneObjectFactory(
+    map_path_str_, map_id_file_, map_meta_yaml_file_, map_mark_yaml_file_, kPriorityPassageMark);
+}
+
+void GridObstacleType::updateMap()
+{
+  obs_type_grid_map_->resize(
+    static_cast<int>(costmap_->getSizeInCellsX()), static_cast<int>(costmap_->getSizeInCellsY()),
+    costmap_->getResolution(), costmap_->getOriginX(), costmap_->getOriginY());
+  obs_type_grid_map_->resetGrid();
+
+  // The pipeline marks around the centre of the costmap window: the robot of a rolling window.
+  const double centre_x = costmap_->getOriginX() + costmap_->getSizeInMetersX() * 0.5;
+  const double centre_y = costmap_->getOriginY() + costmap_->getSizeInMetersY() * 0.5;
+  double min_x = std::numeric_limits<double>::max();
+  double min_y = std::numeric_limits<double>::max();
+  double max_x = 0.0;
+  double max_y = 0.0;
+  frustum_observation_->updatePointCloud3DMap(
+    *obs_type_grid_map_, &min_x, &min_y, &max_x, &max_y, centre_x, centre_y);
+
+  if (map_changed_.load()) {
+    const MapChangeAcknowledgement acknowledgement(map_changed_);
+    loadZones();
+    QLOG_INFO(
+      "GridObstacleType::updateMap set narrow_corridor_objs_ size {}, priority_passage_objs_ "
+      "size {}", narrow_corridor_objs_.size(), priority_passage_objs_.size());
+    logPriorityPassageCoordinates(name_, priority_passage_objs_);
+  }
+
+  const std::size_t narrow_cells = writeNarrowCorridors();
+  QLOG_DEBUG("GridObstacleType::updateMap set SEMANTIC_NARROW_PASSAGE count {}", narrow_cells);
+
+  const std::size_t passage_cells = writePriorityPassages();
+  QLOG_INFO(
+    "[PriorityPassage] GridObstacleType loaded priority passage objects: {}, cells: {}",
+    priority_passage_objs_.size(), passage_cells);
+  if (!priority_passage_objs_.empty() && passage_cells == 0) {
+    QLOG_WARN(
+      "[PriorityPassage] GridObstacleType found priority passage objects, but no cells were "
+      "written to gridmap");
+  }
+  updatePriorityPassageDistances(passage_cells);
+
+  publishZoneCloud();
+  grid_updated_ = true;
+  publishGridView();
+}
+
+template<typename Visitor>
+void GridObstacleType::walkZoneCells(const Zones & zones, Visitor && visit) const
+{
+  const double resolution = costmap_->getResolution();
+  for (const auto & zone : zones) {
+    const auto grid = zone->getGrid(resolution);
+    if (!grid) {
+      continue;
+    }
+    for (std::uint32_t row = 0; row < grid->height(); ++row) {
+      for (std::uint32_t col = 0; col < grid->width(); ++col) {
+        if (!grid->at(col, row)) {
+          continue;
+        }
+        double wx = 0.0;
+        double wy = 0.0;
+        grid->mapToWorld(col, row, wx, wy);
+        unsigned int mx = 0;
+        unsigned int my = 0;
+        if (obs_type_grid_map_->worldToMap(wx, wy, mx, my)) {
+          visit(mx, my, wx, wy);
+        }
+      }
+    }
+  }
+}
+
+std::size_t GridObstacleType::writeNarrowCorridors()
+{
+  std::size_t count = 0;
+  walkZoneCells(
+    narrow_corridor_objs_, [this, &count](unsigned int mx, unsigned int my, double, double) {
+      obs_type_grid_map_->setCost(semantic::SEMANTIC_NARROW_PASSAGE, mx, my);
+      ++count;
+    });
+  return count;
+}
+
+std::size_t GridObstacleType::writePriorityPassages()
+{
+  ObsTypeBitMap bits;
+  bits.reset();
+  bits.or_with(OBS_TYPE_PRIORITY_PASSAGE);
+  std::size_t count = 0;
+  const unsigned int width = obs_type_grid_map_->getWidth();
+  walkZoneCells(
+    priority_passage_objs_,
+    [this, &bits, &count, width](unsigned int mx, unsigned int my, double, double) {
+      obs_type_grid_map_->merge(my * width + mx, bits);
+      ++count;
+    });
+  return count;
+}
+
+void GridObstacleType::updatePriorityPassageDistances(std::size_t passage_cells)
+{
+  if (passage_cells == 0) {
+    // Without passage cells there is nothing to measure; the matrix is released.
+    has_priority_passage_ = false;
+    priority_passage_dist_map_ = cv::Mat();
+    return;
+  }
+  has_priority_passage_ = true;
+  const int rows = static_cast<int>(obs_type_grid_map_->getHeight());
+  const int cols = static_cast<int>(obs_type_grid_map_->getWidth());
+  // The cells outside every passage are the zero pixels the distances are measured to.
+  cv::Mat mask(rows, cols, CV_8UC1);
+  for (int row = 0; row < rows; ++row) {
+    auto * mask_row = mask.ptr<std::uint8_t>(row);
+    for (int col = 0; col < cols; ++col) {
+      const ObsTypeBitMap cell =
+        obs_type_grid_map_->get(static_cast<unsigned int>(col), static_cast<unsigned int>(row));
+      mask_row[col] = cell.any(OBS_TYPE_PRIORITY_PASSAGE) ? 255 : 0;
+    }
+  }
+  // OpenCV's own transform is wrong on grids wider than 4096 columns; the library's is exact.
+  cv::Mat distances;
+  euclideanDistanceTransform(mask, distances);
+  priority_passage_dist_map_ = distances;
+}
+
+void GridObstacleType::publishZoneCloud() const
+{
+  if (!mark_objs_pub_ || mark_objs_pub_->get_subscription_count() == 0) {
+    return;
+  }
+  pcl::PointCloud<pcl::PointXYZ> cloud;
+  const auto add_point = [&cloud](unsigned int, unsigned int, double wx, double wy) {
+      cloud.push_back(pcl::PointXYZ(static_cast<float>(wx), static_cast<float>(wy), 0.0f));
+    };
+  walkZoneCells(narrow_corridor_objs_, add_point);
+  walkZoneCells(priority_passage_objs_, add_point);
+  sensor_msgs::msg::PointCloud2 message;
+  pcl::toROSMsg(cloud, message);
+  message.header.frame_id = global_frame_;
+  message.header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
+  mark_objs_pub_->publish(message);
+}
+
+void GridObstacleType::publishGridView()
+{
+  if (!enable_trace_merge_map_ || !trace_merge_pub_) {
+    return;
+  }
+  auto node = node_.lock();
+  if (!node) {
+    // The view is stamped with the node's clock; without the node there is nothing to stamp.
+    return;
+  }
+  trace_merge_pub_->publish(obs_type_grid_map_->changeToOccupancyGrid(global_frame_, node->now()));
+}
+
+bool GridObstacleType::isInsideGrid(unsigned int mx, unsigned int my) const
+{
+  return obs_type_grid_map_ && mx < obs_type_grid_map_->getWidth() &&
+         my < obs_type_grid_map_->getHeight();
+}
+
+bool GridObstacleType::inNarrowPassage(unsigned int mx, unsigned int my, int)
+{
+  return isInsideGrid(mx, my) && obs_type_grid_map_->get(mx, my).any(OBS_TYPE_NARROW_PASSAGE);
+}
+
+bool GridObstacleType::inPriorityPassage(unsigned int mx, unsigned int my, int)
+{
+  return isInsideGrid(mx, my) && obs_type_grid_map_->get(mx, my).any(OBS_TYPE_PRIORITY_PASSAGE);
+}
+
+bool GridObstacleType::hasPriorityPassage()
+{
+  return has_priority_passage_;
+}
+
+float GridObstacleType::getPriorityPassageBoundaryDist(unsigned int mx, unsigned int my)
+{
+  const cv::Mat & distances = priority_passage_dist_map_;
+  if (distances.empty() || mx >= static_cast<unsigned int>(distances.cols) ||
+    my >= static_cast<unsigned int>(distances.rows))
+  {
+    return 0.0f;
+  }
+  return distances.at<float>(static_cast<int>(my), static_cast<int>(mx));
+}
+
+bool GridObstacleType::getObstacleType(unsigned int mx, unsigned int my, ObsTypeBitMap & bits) const
+{
+  if (!isInsideGrid(mx, my)) {
+    bits.reset();
+    return false;
+  }
+  bits = obs_type_grid_map_->get(mx, my);
+  return grid_updated_;
+}
+
+bool GridObstacleType::callbackOnMapChange(std::string_view)
+{
+  map_changed_.exchange(true);
+  return true;
+}
+
+}  // namespace quorvane_nav2_gridmap
+
+PLUGINLIB_EXPORT_CLASS(quorvane_nav2_gridmap::GridObstacleType, quorvane_nav2_gridmap::GridMap)
