@@ -283,7 +283,11 @@ bool DemoHost::reportCollisionAnswers()
          << "\n";
   }
   // The sample map leaves the robot room to move and puts the wall where the checks expect it.
-  return robot_free && !wall_free && ahead_free && !back_free;
+  const bool as_expected = robot_free && !wall_free && ahead_free && !back_free;
+  if (!as_expected) {
+    out_ << "FAILED: the collision answers do not match the sample map\n";
+  }
+  return as_expected;
 }
 
 void DemoHost::writeImages(const std::string & map_id)
