@@ -62,6 +62,15 @@ const auto * const kRos = ::testing::AddGlobalTestEnvironment(
       plugin: quorvane_nav2_gridmap::GridDistanceMap
     obstacle:
       plugin: quorvane_nav2_gridmap::GridObstacleType
+/released_gridmap/released_gridmap:
+  ros__parameters:
+    plugins: ["obstacle"]
+    obstacle:
+      plugin: quorvane_nav2_gridmap::GridObstacleType
+      observation_sources: front
+      front:
+        topic: front_cloud
+        marking: true
 /lost_costmap/lost_costmap:
   ros__parameters:
     robot_base_frame: nowhere_link
@@ -184,6 +193,14 @@ TEST_F(GridMapROSTest, BothShippedPluginsLoadInEitherOrderAndTheDistanceMapUpdat
     EXPECT_TRUE(node->has_parameter("distance.risk_threshold")) << name;
     EXPECT_TRUE(node->has_parameter("obstacle.observation_sources")) << name;
   }
+}
+
+TEST_F(GridMapROSTest, HostsReleaseTheNodeWithCameraSourcesSubscribed)
+{
+  auto node = configuredNode("released");
+  const std::weak_ptr<GridMapROS> watch = node;
+  node.reset();
+  EXPECT_TRUE(watch.expired());
 }
 
 TEST_F(GridMapROSTest, UnknownPluginTypeFailsAfterEarlierPluginsWereAdded)

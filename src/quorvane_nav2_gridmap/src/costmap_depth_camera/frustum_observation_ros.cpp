@@ -228,8 +228,10 @@ void FrustumObservationRos::addObservationBufferListen(FrustumObservationOptions
     throw std::runtime_error("Unknown message type: " + source.msg_type);
   }
 
+  // The subscriber gets the node's address, not a share of it: the node owns, through its plugins,
+  // this object and so the subscriber, and a share would keep the node alive for ever.
   auto subscriber = std::make_shared<SemanticSubscriber>(
-    node, source.buffer_options.topic, semanticCloudQos(), subscription_options);
+    node.get(), source.buffer_options.topic, semanticCloudQos(), subscription_options);
   // Nothing is taken before activate().
   subscriber->unsubscribe();
 
