@@ -3,11 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -34,40 +31,9 @@ using geometry_msgs::msg::Pose2D;
 using gridmap_test::CostGrid;
 using Footprint = std::vector<Point>;
 
-// Starts ROS with `--ros-args --params-file` as a launch file would. The file lives in a
-// directory of its own: test processes running side by side must not read each other's file.
-class RosWithParameterFile : public ::testing::Environment
-{
-public:
-  explicit RosWithParameterFile(std::string parameters)
-  : parameters_(std::move(parameters)) {}
-
-  void SetUp() override
-  {
-    std::string pattern = ::testing::TempDir() + "test_collision_checkXXXXXX";
-    const char * made = mkdtemp(pattern.data());
-    ASSERT_NE(made, nullptr) << "no directory for the parameter file";
-    directory_ = made;
-    const std::string path = directory_ + "/parameters.yaml";
-    std::ofstream(path) << parameters_;
-    const char * argv[] = {"test_collision_check", "--ros-args", "--params-file", path.c_str()};
-    rclcpp::init(4, argv);
-  }
-
-  void TearDown() override
-  {
-    rclcpp::shutdown();
-    std::filesystem::remove_all(directory_);
-  }
-
-private:
-  std::string parameters_;
-  std::string directory_;
-};
-
 // A square robot of 0.5 m; no padding, so the outline lies exactly where the file says.
 const auto * const kRos = ::testing::AddGlobalTestEnvironment(
-  new RosWithParameterFile(R"(
+  new gridmap_test::RosEnvironment(R"(
 /**/collision_costmap:
   ros__parameters:
     footprint: "[[0.25, 0.25], [0.25, -0.25], [-0.25, -0.25], [-0.25, 0.25]]"

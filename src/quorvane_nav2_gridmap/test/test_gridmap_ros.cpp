@@ -48,6 +48,20 @@ const auto * const kRos = ::testing::AddGlobalTestEnvironment(
     plugins: ["distance"]
     distance:
       plugin: quorvane_nav2_gridmap::GridDistanceMap
+/obstacle_first_gridmap/obstacle_first_gridmap:
+  ros__parameters:
+    plugins: ["obstacle", "distance"]
+    obstacle:
+      plugin: quorvane_nav2_gridmap::GridObstacleType
+    distance:
+      plugin: quorvane_nav2_gridmap::GridDistanceMap
+/distance_first_gridmap/distance_first_gridmap:
+  ros__parameters:
+    plugins: ["distance", "obstacle"]
+    distance:
+      plugin: quorvane_nav2_gridmap::GridDistanceMap
+    obstacle:
+      plugin: quorvane_nav2_gridmap::GridObstacleType
 /lost_costmap/lost_costmap:
   ros__parameters:
     robot_base_frame: nowhere_link
@@ -154,6 +168,22 @@ TEST_F(GridMapROSTest, ConfigureLoadsPluginsByClassNameInListOrder)
   EXPECT_NE(info[0].text.find(" [INFO] few_obstacle_distance=2.5"), std::string::npos);
   EXPECT_EQ(info[0].file, "./src/grid_distancemap.cpp");
   EXPECT_EQ(info[0].function, "onInitialize");
+}
+
+TEST_F(GridMapROSTest, BothShippedPluginsLoadInEitherOrderAndTheDistanceMapUpdatesFirst)
+{
+  for (const std::string name : {"obstacle_first", "distance_first"}) {
+    auto node = configuredNode(name);
+    const auto & maps = node->multi_grid_map_->getGridMaps();
+    ASSERT_EQ(maps.size(), 2u) << name;
+    EXPECT_EQ(maps[0]->getName(), "distance") << name;
+    EXPECT_EQ(maps[0]->getType(), quorvane_nav2_gridmap::GRIDMAP_TYPE_DISTANCE) << name;
+    EXPECT_EQ(maps[1]->getName(), "obstacle") << name;
+    EXPECT_EQ(maps[1]->getType(), quorvane_nav2_gridmap::GRIDMAP_TYPE_OBSTACLE) << name;
+    // Both were initialised: each declared its own parameters on the node.
+    EXPECT_TRUE(node->has_parameter("distance.risk_threshold")) << name;
+    EXPECT_TRUE(node->has_parameter("obstacle.observation_sources")) << name;
+  }
 }
 
 TEST_F(GridMapROSTest, UnknownPluginTypeFailsAfterEarlierPluginsWereAdded)

@@ -5,10 +5,12 @@
 // a sink that captures the facade's log lines, and maps published on a costmap node's map topic.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -29,7 +31,9 @@
 namespace gridmap_test
 {
 
-// Starts ROS with `--ros-args --params-file` of the given YAML before the first test.
+// Starts ROS with `--ros-args --params-file` of the given YAML before the first test, as a launch
+// file would. The file lives in a directory of its own: test processes running side by side must
+// not read each other's file.
 class RosEnvironment : public ::testing::Environment
 {
 public:
@@ -38,16 +42,25 @@ public:
 
   void SetUp() override
   {
-    const std::string path = ::testing::TempDir() + "gridmap_test_params.yaml";
+    std::string pattern = ::testing::TempDir() + "gridmap_testXXXXXX";
+    const char * made = mkdtemp(pattern.data());
+    ASSERT_NE(made, nullptr) << "no directory for the parameter file";
+    directory_ = made;
+    const std::string path = directory_ + "/parameters.yaml";
     std::ofstream(path) << parameters_;
     const char * argv[] = {"gridmap_test", "--ros-args", "--params-file", path.c_str()};
     rclcpp::init(4, argv);
   }
 
-  void TearDown() override {rclcpp::shutdown();}
+  void TearDown() override
+  {
+    rclcpp::shutdown();
+    std::filesystem::remove_all(directory_);
+  }
 
 private:
   std::string parameters_;
+  std::string directory_;
 };
 
 struct LogLine

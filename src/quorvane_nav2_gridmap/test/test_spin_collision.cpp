@@ -3,11 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -29,40 +26,9 @@ namespace
 using geometry_msgs::msg::Pose2D;
 using geometry_msgs::msg::PoseStamped;
 
-// Starts ROS with `--ros-args --params-file` as a launch file would. The file lives in a
-// directory of its own: test processes running side by side must not read each other's file.
-class RosWithParameterFile : public ::testing::Environment
-{
-public:
-  explicit RosWithParameterFile(std::string parameters)
-  : parameters_(std::move(parameters)) {}
-
-  void SetUp() override
-  {
-    std::string pattern = ::testing::TempDir() + "test_spin_collisionXXXXXX";
-    const char * made = mkdtemp(pattern.data());
-    ASSERT_NE(made, nullptr) << "no directory for the parameter file";
-    directory_ = made;
-    const std::string path = directory_ + "/parameters.yaml";
-    std::ofstream(path) << parameters_;
-    const char * argv[] = {"test_spin_collision", "--ros-args", "--params-file", path.c_str()};
-    rclcpp::init(4, argv);
-  }
-
-  void TearDown() override
-  {
-    rclcpp::shutdown();
-    std::filesystem::remove_all(directory_);
-  }
-
-private:
-  std::string parameters_;
-  std::string directory_;
-};
-
 // A robot one metre long and 0.2 m wide, so that a turn sweeps far beyond where it stands.
 const auto * const kRos = ::testing::AddGlobalTestEnvironment(
-  new RosWithParameterFile(R"(
+  new gridmap_test::RosEnvironment(R"(
 /**/spin_costmap:
   ros__parameters:
     footprint: "[[0.5, 0.1], [0.5, -0.1], [-0.5, -0.1], [-0.5, 0.1]]"

@@ -2,6 +2,7 @@
 // the get_node_*_interface helpers that templates use to reach a node's interfaces.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -71,6 +72,28 @@ TEST_F(GraphTest, CountsResolveRelativeTopicNames)
   EXPECT_EQ(node_->count_publishers("relative"), 1u);
   EXPECT_EQ(node_->count_publishers("/graph/relative"), 1u);
   EXPECT_EQ(node_->count_publishers("/relative"), 0u);
+}
+
+TEST_F(GraphTest, CountingWhileEntitiesGoAwayNeverBlocks)
+{
+  // A count may hold the last reference to an entity being dropped elsewhere; dropping it must
+  // not wait for the graph the count is still reading. The test only ends if nothing blocks.
+  std::atomic<bool> done{false};
+  std::thread counter([this, &done]() {
+      while (!done) {
+        node_->count_subscribers("churn");
+        node_->count_publishers("churn");
+      }
+    });
+  for (int i = 0; i < 20000; ++i) {
+    auto subscription = node_->create_subscription<std_msgs::msg::String>(
+      "churn", 10, [](std_msgs::msg::String::ConstSharedPtr) {});
+    auto publisher = node_->create_publisher<std_msgs::msg::String>("churn", 10);
+  }
+  done = true;
+  counter.join();
+  EXPECT_EQ(node_->count_subscribers("churn"), 0u);
+  EXPECT_EQ(node_->count_publishers("churn"), 0u);
 }
 
 TEST_F(GraphTest, InterfaceHelpersAcceptEveryNodeForm)

@@ -152,23 +152,37 @@ std::vector<std::shared_ptr<PublisherBase>> Graph::matching_publishers(
   return publishers;
 }
 
+// The strong references taken under the lock are dropped only after it is released: the last
+// one may be the entity's, whose destructor tells the graph of the change and takes the lock.
+
 std::shared_ptr<ServiceBase> Graph::find_service(const std::string & name) const
 {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto services = live(services_, name);
+  std::vector<std::shared_ptr<ServiceBase>> services;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    services = live(services_, name);
+  }
   return services.empty() ? nullptr : services.front();
 }
 
 size_t Graph::count_publishers(const std::string & topic) const
 {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return live(publishers_, topic).size();
+  std::vector<std::shared_ptr<PublisherBase>> publishers;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    publishers = live(publishers_, topic);
+  }
+  return publishers.size();
 }
 
 size_t Graph::count_subscribers(const std::string & topic) const
 {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return live(subscriptions_, topic).size();
+  std::vector<std::shared_ptr<SubscriptionBase>> subscriptions;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    subscriptions = live(subscriptions_, topic);
+  }
+  return subscriptions.size();
 }
 
 Graph::NamesAndTypes Graph::topic_names_and_types() const
@@ -207,16 +221,20 @@ Graph::NamesAndTypes Graph::topic_names_and_types() const
 Graph::NamesAndTypes Graph::service_names_and_types(const std::string & node_fqn) const
 {
   NamesAndTypes result;
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (const auto & entry : services_) {
-    for (const auto & service : live(services_, entry.first)) {
-      if (node_fqn.empty() || node_fqn == service->get_node_fully_qualified_name()) {
-        auto & types = result[entry.first];
-        if (std::find(types.begin(), types.end(), service->get_service_type_name()) ==
-          types.end())
-        {
-          types.push_back(service->get_service_type_name());
-        }
+  std::vector<std::pair<std::string, std::shared_ptr<ServiceBase>>> services;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto & entry : services_) {
+      for (auto & service : live(services_, entry.first)) {
+        services.emplace_back(entry.first, std::move(service));
+      }
+    }
+  }
+  for (const auto & [name, service] : services) {
+    if (node_fqn.empty() || node_fqn == service->get_node_fully_qualified_name()) {
+      auto & types = result[name];
+      if (std::find(types.begin(), types.end(), service->get_service_type_name()) == types.end()) {
+        types.push_back(service->get_service_type_name());
       }
     }
   }
