@@ -295,7 +295,7 @@ void DemoHost::writeImages(const std::string & map_id)
   auto & maps = *gridmap_->multi_grid_map_;
   const cv::Mat distance = distanceImage(maps, kDistanceSaturationM);
   const cv::Mat obstacle_types = obstacleTypeImage(maps);
-  const auto folder = std::filesystem::absolute(options_.output);
+  const auto folder = std::filesystem::absolute(options_.output).lexically_normal();
   writePng(folder / (map_id + "_distance.png"), distance);
   writePng(folder / (map_id + "_obstacle_types.png"), obstacle_types);
   writePng(folder / (map_id + "_grids.png"), sideBySide(distance, obstacle_types));
