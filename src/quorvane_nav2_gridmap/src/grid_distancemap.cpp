@@ -48,6 +48,8 @@ void GridDistanceMap::onInitialize()
     // The view is for debugging: it publishes from the first update, whatever the node's state.
     occupancy_pub_->on_activate();
   }
+  // The costmap thread may be resizing the costmap to a map that has just arrived.
+  std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap_->getMutex());
   resize();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iomanip>
 #include <limits>
+#include <mutex>
 #include <sstream>
 #include <utility>
 
@@ -107,11 +108,27 @@ T GridObstacleType::declareAndGet(const std::string & key, const T & default_val
   return value;
 }
 
+GridObstacleType::CostmapWindow GridObstacleType::readCostmapWindow() const
+{
+  std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap_->getMutex());
+  CostmapWindow window;
+  window.size_x = costmap_->getSizeInCellsX();
+  window.size_y = costmap_->getSizeInCellsY();
+  window.resolution = costmap_->getResolution();
+  window.origin_x = costmap_->getOriginX();
+  window.origin_y = costmap_->getOriginY();
+  // The pipeline marks around the centre of the costmap window: the robot of a rolling window.
+  window.centre_x = window.origin_x + costmap_->getSizeInMetersX() * 0.5;
+  window.centre_y = window.origin_y + costmap_->getSizeInMetersY() * 0.5;
+  return window;
+}
+
 void GridObstacleType::onInitialize()
 {
+  const CostmapWindow window = readCostmapWindow();
   obs_type_grid_map_ = std::make_shared<ObsTypeGridMap>(
-    static_cast<int>(costmap_->getSizeInCellsX()), static_cast<int>(costmap_->getSizeInCellsY()),
-    costmap_->getResolution(), costmap_->getOriginX(), costmap_->getOriginY());
+    static_cast<int>(window.size_x), static_cast<int>(window.size_y), window.resolution,
+    window.origin_x, window.origin_y);
   auto node = node_.lock();
 
   declareAndGet("enable_trace_merge_map", false, enable_trace_merge_map_);
@@ -132,9 +149,10 @@ void GridObstacleType::onInitialize()
   options.dilation_size = 0.0;
   getOptions(options);
 
+  const CostmapWindow pipeline_window = readCostmapWindow();
   frustum_observation_ = std::make_shared<costmap_depth_camera::FrustumObservationRos>(
-    node_, options, *tf_buffer_, costmap_->getSizeInCellsX(), costmap_->getSizeInCellsY(),
-    costmap_->getResolution(), costmap_->getOriginX(), costmap_->getOriginY());
+    node_, options, *tf_buffer_, pipeline_window.size_x, pipeline_window.size_y,
+    pipeline_window.resolution, pipeline_window.origin_x, pipeline_window.origin_y);
   getSourceParametersAndCreateObservation(frustum_observation_);
   frustum_observation_->activate();
 
@@ -272,20 +290,17 @@ void GridObstacleType::loadZones()
 
 void GridObstacleType::updateMap()
 {
+  const CostmapWindow window = readCostmapWindow();
   obs_type_grid_map_->resize(
-    static_cast<int>(costmap_->getSizeInCellsX()), static_cast<int>(costmap_->getSizeInCellsY()),
-    costmap_->getResolution(), costmap_->getOriginX(), costmap_->getOriginY());
+    static_cast<int>(window.size_x), static_cast<int>(window.size_y), window.resolution,
+    window.origin_x, window.origin_y);
   obs_type_grid_map_->resetGrid();
-
-  // The pipeline marks around the centre of the costmap window: the robot of a rolling window.
-  const double centre_x = costmap_->getOriginX() + costmap_->getSizeInMetersX() * 0.5;
-  const double centre_y = costmap_->getOriginY() + costmap_->getSizeInMetersY() * 0.5;
   double min_x = std::numeric_limits<double>::max();
   double min_y = std::numeric_limits<double>::max();
   double max_x = 0.0;
   double max_y = 0.0;
   frustum_observation_->updatePointCloud3DMap(
-    *obs_type_grid_map_, &min_x, &min_y, &max_x, &max_y, centre_x, centre_y);
+    *obs_type_grid_map_, &min_x, &min_y, &max_x, &max_y, window.centre_x, window.centre_y);
 
   if (map_changed_.load()) {
     const MapChangeAcknowledgement acknowledgement(map_changed_);
@@ -318,7 +333,8 @@ void GridObstacleType::updateMap()
 template<typename Visitor>
 void GridObstacleType::walkZoneCells(const Zones & zones, Visitor && visit) const
 {
-  const double resolution = costmap_->getResolution();
+  // The grid took the costmap's resolution at the start of this update.
+  const double resolution = obs_type_grid_map_->getResolution();
   for (const auto & zone : zones) {
     const auto grid = zone->getGrid(resolution);
     if (!grid) {

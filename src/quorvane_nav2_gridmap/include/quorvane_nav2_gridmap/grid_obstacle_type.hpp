@@ -60,6 +60,19 @@ public:
     std::shared_ptr<costmap_depth_camera::FrustumObservationRos> frustum_observation);
 
 private:
+  // The costmap's window as one consistent reading: the costmap thread may resize it meanwhile.
+  struct CostmapWindow
+  {
+    unsigned int size_x;
+    unsigned int size_y;
+    double resolution;
+    double origin_x;
+    double origin_y;
+    double centre_x;
+    double centre_y;
+  };
+  CostmapWindow readCostmapWindow() const;
+
   template<typename T>
   void declareAndGet(const std::string & key, const T & default_value, T & value);
   template<typename T>
