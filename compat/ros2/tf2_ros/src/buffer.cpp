@@ -145,6 +145,8 @@ bool Buffer::checkAndErrorDedicatedThreadPresent(std::string * errstr) const
 
 void Buffer::wake() const
 {
+  // Passing through the lock keeps the notification from falling between a waiter's check of
+  // rclcpp::ok() and its sleep.
   {
     std::lock_guard<std::mutex> lock(wait_mutex_);
   }
