@@ -1,8 +1,10 @@
 // Parameter overrides from --ros-args: -p values and --params-file in the ROS 2 YAML layout.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -203,4 +205,93 @@ TEST_F(ParamsFileTest, NodeArgumentsWithoutRosArgsMarkerAreNotRosArguments)
     std::make_shared<rclcpp::Node>(
       "bad_args", rclcpp::NodeOptions().arguments({"--ros-args", "--unknown"})),
     rclcpp::exceptions::UnknownROSArgsError);
+}
+
+// Unquoted scalars are typed as the ROS 2 YAML parser types them: the short and long boolean
+// words in their case forms, integers read as C literals (hex and octal prefixes, so "08" is not
+// an integer but a double), the YAML spellings of infinity and NaN; quoted text stays a string.
+TEST_F(ParamsFileTest, ScalarsAreTypedLikeTheRosYamlParser)
+{
+  const auto path = write_file(
+    "/**:\n"
+    "  ros__parameters:\n"
+    "    flags: [y, Y, yes, Yes, YES, true, True, TRUE, on, On, ON]\n"
+    "    not_flags: [n, N, no, No, NO, false, False, FALSE, off, Off, OFF]\n"
+    "    hex: 0x10\n"
+    "    octal: 010\n"
+    "    negative_hex: -0x10\n"
+    "    not_octal: 08\n"
+    "    decimal: 10\n"
+    "    infinity: -.Inf\n"
+    "    not_a_number: .NaN\n"
+    "    quoted_flag: 'y'\n"
+    "    quoted_hex: \"0x10\"\n"
+    "    word: yeah\n");
+  init_with({"--ros-args", "--params-file", path, "-p", "dash_flag:=Y", "-p", "dash_hex:=0x1f"});
+  auto node = std::make_shared<rclcpp::Node>(
+    "typing", rclcpp::NodeOptions().automatically_declare_parameters_from_overrides(true));
+  EXPECT_EQ(node->get_parameter("flags").as_bool_array(), std::vector<bool>(11, true));
+  EXPECT_EQ(node->get_parameter("not_flags").as_bool_array(), std::vector<bool>(11, false));
+  EXPECT_EQ(node->get_parameter("hex").as_int(), 16);
+  EXPECT_EQ(node->get_parameter("octal").as_int(), 8);
+  EXPECT_EQ(node->get_parameter("negative_hex").as_int(), -16);
+  EXPECT_EQ(node->get_parameter("not_octal").as_double(), 8.0);
+  EXPECT_EQ(node->get_parameter("decimal").as_int(), 10);
+  EXPECT_EQ(node->get_parameter("infinity").as_double(), -std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::isnan(node->get_parameter("not_a_number").as_double()));
+  EXPECT_EQ(node->get_parameter("quoted_flag").as_string(), "y");
+  EXPECT_EQ(node->get_parameter("quoted_hex").as_string(), "0x10");
+  EXPECT_EQ(node->get_parameter("word").as_string(), "yeah");
+  EXPECT_TRUE(node->get_parameter("dash_flag").as_bool());
+  EXPECT_EQ(node->get_parameter("dash_hex").as_int(), 31);
+}
+
+// Several params files merge into one map per node key, a later file replacing a parameter an
+// earlier one set under the same key. A node matched by several keys takes them in the order the
+// keys first appeared, so a wildcard value from a later file does not beat an earlier file's
+// value for the node's own key.
+TEST_F(ParamsFileTest, ParamsFilesMergePerNodeKey)
+{
+  const auto first = write_file(
+    "/**:\n"
+    "  ros__parameters:\n"
+    "    shared: 1\n"
+    "    wildcard_only: 1\n"
+    "/merged:\n"
+    "  ros__parameters:\n"
+    "    shared: 10\n"
+    "    first_only: 1\n");
+  const auto second = write_file(
+    "/merged:\n"
+    "  ros__parameters:\n"
+    "    first_only: 2\n"
+    "    second_only: 2\n"
+    "/**:\n"
+    "  ros__parameters:\n"
+    "    shared: 3\n"
+    "    wildcard_only: 3\n");
+  init_with({"--ros-args", "--params-file", first, "--params-file", second});
+  auto node = std::make_shared<rclcpp::Node>("merged");
+  EXPECT_EQ(node->declare_parameter("shared", 0), 10);
+  EXPECT_EQ(node->declare_parameter("wildcard_only", 0), 3);
+  EXPECT_EQ(node->declare_parameter("first_only", 0), 2);
+  EXPECT_EQ(node->declare_parameter("second_only", 0), 2);
+  auto bystander = std::make_shared<rclcpp::Node>("bystander");
+  EXPECT_EQ(bystander->declare_parameter("shared", 0), 3);
+  EXPECT_EQ(bystander->declare_parameter("first_only", 0), 0);
+}
+
+// "-p node:name:=value" sets "name" on that node only; "-p name:=value" sets it on every node.
+TEST_F(ParamsFileTest, NodeScopedDashPAppliesToThatNodeOnly)
+{
+  init_with({"--ros-args", "-p", "scoped:only_me:=5", "-p", "everyone:=1"});
+  const auto options = rclcpp::NodeOptions().automatically_declare_parameters_from_overrides(true);
+  auto scoped = std::make_shared<rclcpp::Node>("scoped", options);
+  EXPECT_EQ(scoped->get_parameter("only_me").as_int(), 5);
+  EXPECT_EQ(scoped->get_parameter("everyone").as_int(), 1);
+  EXPECT_FALSE(scoped->has_parameter("scoped:only_me"));
+  auto other = std::make_shared<rclcpp::Node>("other", options);
+  EXPECT_FALSE(other->has_parameter("only_me"));
+  EXPECT_FALSE(other->has_parameter("scoped:only_me"));
+  EXPECT_EQ(other->get_parameter("everyone").as_int(), 1);
 }

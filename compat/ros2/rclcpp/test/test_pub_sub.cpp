@@ -2,9 +2,12 @@
 // transient-local replay, message types and the accepted callback signatures.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "rclcpp/rclcpp.hpp"
@@ -272,4 +275,41 @@ TEST_F(PubSubTest, NewMessageCallbackSeesQueuedAndNewMessages)
   sub->clear_on_new_message_callback();
   publish_values(pub, {4});
   EXPECT_EQ(counts, (std::vector<size_t>{2, 1}));
+}
+
+// A middleware needs time to match a new subscription with its publishers: what is published
+// before that is not received, and a transient-local publisher's history arrives once it matches.
+TEST_F(PubSubTest, ANewSubscriptionReceivesOnlyOnceDiscovered)
+{
+  auto volatile_pub = node_->create_publisher<Int32>("numbers", 10);
+  auto latched_pub = node_->create_publisher<Int32>(
+    "latched", rclcpp::QoS(1).transient_local());
+  publish_values(latched_pub, {7});
+  std::vector<int> received;
+  std::vector<int> latched;
+  setenv("QUORVANE_DISCOVERY_DELAY_MS", "1000", 1);
+  auto sub = node_->create_subscription<Int32>(
+    "numbers", 10, [&received](const Int32 & msg) {received.push_back(value_of(msg));});
+  auto latched_sub = node_->create_subscription<Int32>(
+    "latched", rclcpp::QoS(1).transient_local(),
+    [&latched](const Int32 & msg) {latched.push_back(value_of(msg));});
+  unsetenv("QUORVANE_DISCOVERY_DELAY_MS");
+
+  EXPECT_EQ(volatile_pub->get_subscription_count(), 0u);
+  EXPECT_EQ(sub->get_publisher_count(), 0u);
+  publish_values(volatile_pub, {1});
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (volatile_pub->get_subscription_count() == 0 &&
+    std::chrono::steady_clock::now() < deadline)
+  {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(volatile_pub->get_subscription_count(), 1u);
+  EXPECT_EQ(sub->get_publisher_count(), 1u);
+  publish_values(volatile_pub, {2});
+  while ((received.empty() || latched.empty()) && std::chrono::steady_clock::now() < deadline) {
+    executor_.spin_some();
+  }
+  EXPECT_EQ(received, (std::vector<int>{2}));
+  EXPECT_EQ(latched, (std::vector<int>{7}));
 }

@@ -1,5 +1,6 @@
 #include "state_machine.hpp"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,25 @@ std::string StateMachine::label_of(uint8_t state_id)
 State StateMachine::state(uint8_t state_id)
 {
   return State(state_id, label_of(state_id));
+}
+
+const State & StateMachine::shared_state(uint8_t state_id)
+{
+  // Never destroyed: nodes that outlive static destruction still ask for their state.
+  static const auto * const kStates = [] {
+      auto * table = new std::map<uint8_t, State>();
+      for (uint8_t id : {S::PRIMARY_STATE_UNKNOWN, S::PRIMARY_STATE_UNCONFIGURED,
+          S::PRIMARY_STATE_INACTIVE, S::PRIMARY_STATE_ACTIVE, S::PRIMARY_STATE_FINALIZED,
+          S::TRANSITION_STATE_CONFIGURING, S::TRANSITION_STATE_CLEANINGUP,
+          S::TRANSITION_STATE_SHUTTINGDOWN, S::TRANSITION_STATE_ACTIVATING,
+          S::TRANSITION_STATE_DEACTIVATING, S::TRANSITION_STATE_ERRORPROCESSING})
+      {
+        table->emplace(id, state(id));
+      }
+      return table;
+    }();
+  auto it = kStates->find(state_id);
+  return it != kStates->end() ? it->second : kStates->at(S::PRIMARY_STATE_UNKNOWN);
 }
 
 std::optional<StateMachine::Edge> StateMachine::find(uint8_t state_id, uint8_t transition_id) const

@@ -32,6 +32,8 @@ public:
 
   static std::string label_of(uint8_t state_id);
   static State state(uint8_t state_id);
+  /// One immutable instance per state id, so readers can hold a reference without a lock.
+  static const State & shared_state(uint8_t state_id);
 
   /// The transition with this id or label that leaves `state_id`, if there is one.
   std::optional<Edge> find(uint8_t state_id, uint8_t transition_id) const;

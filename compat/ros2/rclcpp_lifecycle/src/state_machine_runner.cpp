@@ -45,7 +45,7 @@ LifecycleNode::StateMachineRunner::StateMachineRunner(
   rclcpp::node_interfaces::NodeServicesInterface::SharedPtr node_services,
   rclcpp::node_interfaces::NodeTopicsInterface::SharedPtr node_topics,
   bool enable_communication_interface)
-: current_state_(detail::StateMachine::state(StateMsg::PRIMARY_STATE_UNCONFIGURED)),
+: current_state_id_(StateMsg::PRIMARY_STATE_UNCONFIGURED),
   logger_(rclcpp::get_logger(""))
 {
   if (enable_communication_interface) {
@@ -62,8 +62,7 @@ void LifecycleNode::StateMachineRunner::register_callback(
 
 const State & LifecycleNode::StateMachineRunner::get_current_state()
 {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return current_state_;
+  return detail::StateMachine::shared_state(current_state_id_.load());
 }
 
 std::vector<State> LifecycleNode::StateMachineRunner::get_available_states() const
@@ -74,7 +73,7 @@ std::vector<State> LifecycleNode::StateMachineRunner::get_available_states() con
 std::vector<Transition> LifecycleNode::StateMachineRunner::get_available_transitions()
 {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return machine_.transitions_from(current_state_.id());
+  return machine_.transitions_from(current_state_id_.load());
 }
 
 std::vector<Transition> LifecycleNode::StateMachineRunner::get_transition_graph() const
@@ -85,65 +84,100 @@ std::vector<Transition> LifecycleNode::StateMachineRunner::get_transition_graph(
 const State & LifecycleNode::StateMachineRunner::trigger_transition(
   uint8_t transition_id, CallbackReturn & cb_return_code)
 {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
   return run(
-    machine_.find(current_state_.id(), transition_id), std::to_string(transition_id),
-    cb_return_code);
+    [this, transition_id](uint8_t current) {return machine_.find(current, transition_id);},
+    std::to_string(transition_id), cb_return_code);
 }
 
 const State & LifecycleNode::StateMachineRunner::trigger_transition(
   const std::string & label, CallbackReturn & cb_return_code)
 {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return run(machine_.find(current_state_.id(), label), label, cb_return_code);
+  return run(
+    [this, &label](uint8_t current) {return machine_.find(current, label);}, label,
+    cb_return_code);
 }
 
 const State & LifecycleNode::StateMachineRunner::run(
-  const std::optional<detail::StateMachine::Edge> & edge, const std::string & requested,
-  CallbackReturn & cb_return_code)
+  const EdgeFinder & find_edge, const std::string & requested, CallbackReturn & cb_return_code)
 {
-  if (!edge) {
-    RCLCPP_ERROR(
-      logger_, "Unable to start transition %s from current state %s: "
-      "No transition matching %s found for current state %s", requested.c_str(),
-      current_state_.label().c_str(), requested.c_str(), current_state_.label().c_str());
-    return current_state_;
+  State initial_state;
+  uint8_t transition_state_id = 0;
+  TransitionCallback callback;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const uint8_t current = current_state_id_.load();
+    const auto edge = find_edge(current);
+    if (!edge) {
+      const std::string current_label = detail::StateMachine::label_of(current);
+      RCLCPP_ERROR(
+        logger_, "Unable to start transition %s from current state %s: "
+        "No transition matching %s found for current state %s", requested.c_str(),
+        current_label.c_str(), requested.c_str(), current_label.c_str());
+      return get_current_state();
+    }
+    initial_state = detail::StateMachine::state(current);
+    move_to(*edge);
+    transition_state_id = edge->goal;
+    auto it = callbacks_.find(transition_state_id);
+    if (it != callbacks_.end()) {
+      callback = it->second;
+    }
   }
-  const State initial_state = current_state_;
-  move_to(edge->goal, *edge);
-  cb_return_code = execute_callback(current_state_.id(), initial_state);
-  auto result_edge = machine_.find(current_state_.id(), result_label(cb_return_code));
-  move_to(result_edge->goal, *result_edge);
+  cb_return_code = execute_callback(transition_state_id, callback, initial_state);
+  if (!follow_result(requested, cb_return_code)) {
+    return get_current_state();
+  }
   if (cb_return_code == CallbackReturn::ERROR) {
     RCLCPP_WARN(logger_, "Error occurred while doing error handling.");
-    const CallbackReturn error_cb_code = execute_callback(current_state_.id(), initial_state);
-    auto error_edge = machine_.find(current_state_.id(), result_label(error_cb_code));
-    move_to(error_edge->goal, *error_edge);
+    TransitionCallback on_error;
+    {
+      std::lock_guard<std::recursive_mutex> lock(mutex_);
+      auto it = callbacks_.find(StateMsg::TRANSITION_STATE_ERRORPROCESSING);
+      if (it != callbacks_.end()) {
+        on_error = it->second;
+      }
+    }
+    const CallbackReturn error_cb_code = execute_callback(
+      StateMsg::TRANSITION_STATE_ERRORPROCESSING, on_error, initial_state);
+    follow_result(requested, error_cb_code);
   }
-  return current_state_;
+  return get_current_state();
+}
+
+bool LifecycleNode::StateMachineRunner::follow_result(
+  const std::string & requested, CallbackReturn cb_return_code)
+{
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const uint8_t current = current_state_id_.load();
+  const auto edge = machine_.find(current, result_label(cb_return_code));
+  if (!edge) {
+    RCLCPP_ERROR(
+      logger_, "Failed to finish transition %s. Current state is now: %s", requested.c_str(),
+      detail::StateMachine::label_of(current).c_str());
+    return false;
+  }
+  move_to(*edge);
+  return true;
 }
 
 CallbackReturn LifecycleNode::StateMachineRunner::execute_callback(
-  uint8_t state_id, const State & previous_state)
+  uint8_t state_id, const TransitionCallback & callback, const State & previous_state)
 {
-  auto it = callbacks_.find(state_id);
-  if (it == callbacks_.end()) {
+  if (!callback) {
     return CallbackReturn::SUCCESS;
   }
   try {
-    return it->second(previous_state);
+    return callback(previous_state);
   } catch (const std::exception & e) {
-    RCLCPP_ERROR(logger_, "Caught exception in callback for transition %d", it->first);
+    RCLCPP_ERROR(logger_, "Caught exception in callback for transition %d", state_id);
     RCLCPP_ERROR(logger_, "Original error: %s", e.what());
     return CallbackReturn::ERROR;
   }
 }
 
-void LifecycleNode::StateMachineRunner::move_to(
-  uint8_t state_id, const detail::StateMachine::Edge & edge)
+void LifecycleNode::StateMachineRunner::move_to(const Edge & edge)
 {
-  const State start = current_state_;
-  current_state_ = detail::StateMachine::state(state_id);
+  current_state_id_.store(edge.goal);
   if (!transition_events_) {
     return;
   }
@@ -153,8 +187,8 @@ void LifecycleNode::StateMachineRunner::move_to(
       std::chrono::system_clock::now().time_since_epoch()).count());
   event.transition.id = edge.id;
   event.transition.label = edge.label;
-  event.start_state = to_msg(start);
-  event.goal_state = to_msg(current_state_);
+  event.start_state = to_msg(detail::StateMachine::shared_state(edge.start));
+  event.goal_state = to_msg(detail::StateMachine::shared_state(edge.goal));
   transition_events_->publish(event);
 }
 

@@ -4,9 +4,12 @@
 #ifndef STATE_MACHINE_RUNNER_HPP_
 #define STATE_MACHINE_RUNNER_HPP_
 
+#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,20 +56,26 @@ public:
   void on_deactivate();
 
 private:
+  using Edge = detail::StateMachine::Edge;
+  using EdgeFinder = std::function<std::optional<Edge>(uint8_t current_state_id)>;
+
   const State & run(
-    const std::optional<detail::StateMachine::Edge> & edge, const std::string & requested,
-    CallbackReturn & cb_return_code);
-  CallbackReturn execute_callback(uint8_t state_id, const State & previous_state);
-  void move_to(uint8_t state_id, const detail::StateMachine::Edge & edge);
+    const EdgeFinder & find_edge, const std::string & requested, CallbackReturn & cb_return_code);
+  bool follow_result(const std::string & requested, CallbackReturn cb_return_code);
+  CallbackReturn execute_callback(
+    uint8_t state_id, const TransitionCallback & callback, const State & previous_state);
+  void move_to(const Edge & edge);
   void create_communication_interface(
     rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_base,
     rclcpp::node_interfaces::NodeServicesInterface::SharedPtr node_services,
     rclcpp::node_interfaces::NodeTopicsInterface::SharedPtr node_topics);
   static std::string result_label(CallbackReturn cb_return_code);
 
+  // Guards the machine only while a transition is checked and its state moved; the user
+  // callbacks run without it, so a transition requested meanwhile meets the intermediate state.
   std::recursive_mutex mutex_;
   detail::StateMachine machine_;
-  State current_state_;
+  std::atomic<uint8_t> current_state_id_;
   std::map<uint8_t, TransitionCallback> callbacks_;
   std::mutex entities_mutex_;
   std::vector<std::weak_ptr<ManagedEntityInterface>> managed_entities_;

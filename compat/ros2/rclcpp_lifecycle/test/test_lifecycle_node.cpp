@@ -319,3 +319,36 @@ TEST_F(LifecycleNodeTest, TransitionObjectsAndShutdownFromInactive)
   EXPECT_EQ(node_->shutdown(code).id(), State::PRIMARY_STATE_FINALIZED);
   EXPECT_EQ(node_->calls.back(), "shutdown from inactive");
 }
+
+// The state machine is locked only while a transition starts and while it ends: the user
+// callback runs unlocked, the state can be read at any time without waiting for it, and a
+// transition requested meanwhile is refused because the machine sits in the intermediate state.
+TEST_F(LifecycleNodeTest, CallbacksRunUnlockedAndConcurrentRequestsMeetTheIntermediateState)
+{
+  std::promise<void> entered;
+  std::promise<void> release;
+  auto released = release.get_future().share();
+  node_->register_on_configure(
+    [&entered, released](const rclcpp_lifecycle::State &) {
+      entered.set_value();
+      released.wait();
+      return CallbackReturn::SUCCESS;
+    });
+  auto configuring = std::async(std::launch::async, [this]() {return node_->configure().label();});
+  entered.get_future().wait();
+
+  EXPECT_EQ(node_->get_current_state().label(), "configuring");
+  CallbackReturn code = CallbackReturn::FAILURE;
+  EXPECT_EQ(node_->configure(code).label(), "configuring");
+  EXPECT_EQ(node_->shutdown(code).label(), "configuring");
+  EXPECT_EQ(node_->trigger_transition(Transition::TRANSITION_UNCONFIGURED_SHUTDOWN, code).label(),
+    "configuring");
+  EXPECT_EQ(code, CallbackReturn::FAILURE);
+  ASSERT_EQ(node_->get_available_transitions().size(), 3u);
+  EXPECT_EQ(node_->get_available_transitions()[0].label(), "transition_success");
+
+  release.set_value();
+  EXPECT_EQ(configuring.get(), "inactive");
+  EXPECT_EQ(node_->get_current_state().label(), "inactive");
+  EXPECT_TRUE(node_->calls.empty());
+}

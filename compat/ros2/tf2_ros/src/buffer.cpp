@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <future>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -16,12 +17,19 @@ namespace
 {
 constexpr tf2::TransformableRequestHandle kNeverTransformable = 0xffffffffffffffffULL;
 
-// Longer waits are treated as "forever"; it keeps steady-clock arithmetic from overflowing.
-constexpr std::chrono::hours kLongestWait{24 * 365 * 100};
+// The listener thread fills the buffer behind our back; the wait just looks again this often.
+constexpr std::chrono::milliseconds kPollPeriod{10};
 
-// Used only when BufferCore reports every leg transformable yet the combined check still fails,
-// e.g. because the buffer was cleared in between.
-constexpr std::chrono::milliseconds kRecheckInterval{10};
+int64_t saturatingAdd(int64_t a, int64_t b)
+{
+  if (b > 0 && a > std::numeric_limits<int64_t>::max() - b) {
+    return std::numeric_limits<int64_t>::max();
+  }
+  if (b < 0 && a < std::numeric_limits<int64_t>::min() - b) {
+    return std::numeric_limits<int64_t>::min();
+  }
+  return a + b;
+}
 
 void appendTimeoutInfo(
   std::string * errstr, const rclcpp::Time & start, const rclcpp::Time & end,
@@ -137,53 +145,20 @@ bool Buffer::checkAndErrorDedicatedThreadPresent(std::string * errstr) const
 
 void Buffer::wake() const
 {
+  // Passing through the lock keeps the notification from falling between a waiter's check of
+  // rclcpp::ok() and its sleep.
   {
     std::lock_guard<std::mutex> lock(wait_mutex_);
-    ++wake_generation_;
   }
   wait_cv_.notify_all();
 }
 
-void Buffer::waitUntil(
-  const std::function<bool()> & ready, const std::vector<WaitLeg> & legs,
-  const tf2::Duration & timeout) const
+void Buffer::waitUntil(const std::function<bool()> & ready, const tf2::Duration & timeout) const
 {
-  const auto wait_for = std::min<std::chrono::nanoseconds>(
-    std::chrono::duration_cast<std::chrono::nanoseconds>(timeout), kLongestWait);
-  const auto deadline = std::chrono::steady_clock::now() + wait_for;
-  // BufferCore's request book-keeping is not const, though registering a wake-up does not change
-  // what the buffer holds.
-  auto * self = const_cast<Buffer *>(this);
-  while (!ready() && rclcpp::ok() && std::chrono::steady_clock::now() < deadline) {
-    uint64_t generation = 0;
-    {
-      std::lock_guard<std::mutex> lock(wait_mutex_);
-      generation = wake_generation_;
-    }
-    std::vector<tf2::TransformableRequestHandle> handles;
-    bool any_pending_leg = false;
-    for (const auto & leg : legs) {
-      const auto handle = self->addTransformableRequest(
-        [this](tf2::TransformableRequestHandle, const std::string &, const std::string &,
-        tf2::TimePoint, tf2::TransformableResult) {wake();},
-        leg.target, leg.source, leg.time);
-      if (handle == kNeverTransformable) {
-        any_pending_leg = true;
-      } else if (handle != 0) {
-        any_pending_leg = true;
-        handles.push_back(handle);
-      }
-    }
-    {
-      std::unique_lock<std::mutex> lock(wait_mutex_);
-      const auto until = any_pending_leg ?
-        deadline : std::min(deadline, std::chrono::steady_clock::now() + kRecheckInterval);
-      wait_cv_.wait_until(
-        lock, until, [&]() {return wake_generation_ != generation || !rclcpp::ok();});
-    }
-    for (const auto handle : handles) {
-      self->cancelTransformableRequest(handle);
-    }
+  const int64_t deadline = saturatingAdd(clock_->now().nanoseconds(), timeout.count());
+  while (clock_->now().nanoseconds() < deadline && !ready() && rclcpp::ok()) {
+    std::unique_lock<std::mutex> lock(wait_mutex_);
+    wait_cv_.wait_for(lock, kPollPeriod, []() {return !rclcpp::ok();});
   }
 }
 
@@ -238,7 +213,7 @@ bool Buffer::canTransform(
       std::string quiet;
       return canTransform(target_frame, source_frame, time, &quiet);
     },
-    {WaitLeg{target_frame, source_frame, time}}, timeout);
+    timeout);
   const bool result = canTransform(target_frame, source_frame, time, errstr);
   appendTimeoutInfo(errstr, start, clock_->now(), timeout);
   return result;
@@ -266,8 +241,6 @@ bool Buffer::canTransform(
       return canTransform(
         target_frame, target_time, source_frame, source_time, fixed_frame, &quiet);
     },
-    {WaitLeg{target_frame, fixed_frame, target_time},
-      WaitLeg{fixed_frame, source_frame, source_time}},
     timeout);
   const bool result = canTransform(
     target_frame, target_time, source_frame, source_time, fixed_frame, errstr);

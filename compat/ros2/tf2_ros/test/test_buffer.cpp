@@ -217,6 +217,8 @@ TEST_F(BufferTest, timedCallsWithoutADedicatedThreadRefuseToWait)
   EXPECT_FALSE(
     buffer_->canTransform("map", "base_link", at(1.0), tf2::durationFromSec(1.0), &error));
   EXPECT_EQ(error, tf2_ros::threading_error);
+  // Even a zero time-out counts as a timed call.
+  EXPECT_FALSE(buffer_->canTransform("map", "base_link", at(1.0), tf2::durationFromSec(0.0)));
   // The lookup still answers from the data it has.
   const auto result =
     buffer_->lookupTransform("map", "base_link", at(1.0), tf2::durationFromSec(1.0));
@@ -474,6 +476,43 @@ TEST_F(BufferOnNodeTest, bufferWithANodeServesItsFrames)
   const std::string yaml = response.get()->frame_yaml;
   EXPECT_NE(yaml.find("odom"), std::string::npos) << yaml;
   EXPECT_NE(yaml.find("map"), std::string::npos) << yaml;
+}
+
+// A timed wait measures its time-out on the buffer's own clock: under simulated time a paused
+// clock keeps the wait going however much wall time passes, until the data arrives, the
+// simulated time moves past the time-out, or the context shuts down.
+TEST_F(BufferOnNodeTest, timedWaitsRunOnTheBuffersSimulatedClock)
+{
+  auto node = simTimeNode("paused_clock");
+  auto clock_publisher = node->create_publisher<rosgraph_msgs::msg::Clock>("/clock", 10);
+  ASSERT_TRUE(publishClock(node, clock_publisher, 100));
+  tf2_ros::Buffer buffer(node->get_clock());
+  buffer.setUsingDedicatedThread(true);
+  const auto short_timeout = tf2::durationFromSec(0.05);
+
+  auto expiring = std::async(
+    std::launch::async, [&]() {
+      return buffer.canTransform("map", "base_link", at(100.0), short_timeout);
+    });
+  EXPECT_EQ(expiring.wait_for(300ms), std::future_status::timeout);
+  ASSERT_TRUE(publishClock(node, clock_publisher, 101));
+  EXPECT_FALSE(expiring.get());
+
+  auto arriving = std::async(
+    std::launch::async, [&]() {
+      return buffer.lookupTransform("map", "base_link", at(101.0), short_timeout);
+    });
+  EXPECT_EQ(arriving.wait_for(300ms), std::future_status::timeout);
+  buffer.setTransform(makeTransform("map", "base_link", 101.0, 2.0), "test_authority");
+  EXPECT_DOUBLE_EQ(arriving.get().transform.translation.x, 2.0);
+
+  auto interrupted = std::async(
+    std::launch::async, [&]() {
+      return buffer.canTransform("map", "odom", at(101.0), short_timeout);
+    });
+  EXPECT_EQ(interrupted.wait_for(300ms), std::future_status::timeout);
+  rclcpp::shutdown();
+  EXPECT_FALSE(interrupted.get());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "graph.hpp"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +52,33 @@ bool matches(const PublisherBase & publisher, const SubscriptionBase & subscript
          .compatibility != QoSCompatibility::Error;
 }
 
+// How long a new subscription waits before it matches its publishers, as discovery takes on a
+// robot; read per subscription so that a test can set it before creating its nodes.
+std::chrono::milliseconds discovery_delay()
+{
+  const char * text = std::getenv("QUORVANE_DISCOVERY_DELAY_MS");
+  if (text == nullptr || *text == '\0') {
+    return std::chrono::milliseconds::zero();
+  }
+  char * end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (*end != '\0' || value <= 0) {
+    return std::chrono::milliseconds::zero();
+  }
+  return std::chrono::milliseconds(value);
+}
+
+bool is_among(
+  const std::weak_ptr<const SubscriptionBase> & subscription,
+  const std::vector<std::weak_ptr<SubscriptionBase>> & subscriptions)
+{
+  return std::any_of(
+    subscriptions.begin(), subscriptions.end(),
+    [&subscription](const std::weak_ptr<SubscriptionBase> & other) {
+      return !other.owner_before(subscription) && !subscription.owner_before(other);
+    });
+}
+
 }  // namespace
 
 Graph & Graph::instance()
@@ -87,6 +116,10 @@ void Graph::add_publisher(const std::shared_ptr<PublisherBase> & publisher)
 
 void Graph::add_subscription(const std::shared_ptr<SubscriptionBase> & subscription)
 {
+  const auto delay = discovery_delay();
+  if (delay > std::chrono::milliseconds::zero()) {
+    discover_after(subscription, delay);
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto & entries = subscriptions_[subscription->get_topic_name()];
@@ -94,6 +127,81 @@ void Graph::add_subscription(const std::shared_ptr<SubscriptionBase> & subscript
     entries.push_back(subscription);
   }
   notify_change();
+  if (delay == std::chrono::milliseconds::zero()) {
+    match(subscription);
+  }
+}
+
+void Graph::match(const std::shared_ptr<SubscriptionBase> & subscription)
+{
+  if (subscription->get_actual_qos().durability() != rclcpp::DurabilityPolicy::TransientLocal) {
+    return;
+  }
+  for (const auto & publisher : matching_publishers(*subscription)) {
+    rmw_message_info_t info{};
+    info.publisher_gid = publisher->get_gid();
+    for (const auto & message : publisher->get_transient_local_history()) {
+      subscription->deliver(message, info);
+    }
+  }
+}
+
+std::vector<std::weak_ptr<SubscriptionBase>> Graph::undiscovered() const
+{
+  std::vector<std::weak_ptr<SubscriptionBase>> pending;
+  for (const auto & entry : undiscovered_) {
+    pending.push_back(entry.subscription);
+  }
+  return pending;
+}
+
+void Graph::discover_after(
+  const std::shared_ptr<SubscriptionBase> & subscription, std::chrono::milliseconds delay)
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  undiscovered_.push_back({subscription, std::chrono::steady_clock::now() + delay});
+  if (!discoverer_.joinable()) {
+    // Lives as long as the graph, which is never destroyed.
+    discoverer_ = std::thread([this]() {run_discovery();});
+  }
+  discovery_due_.notify_all();
+}
+
+void Graph::run_discovery()
+{
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    if (undiscovered_.empty()) {
+      discovery_due_.wait(lock);
+      continue;
+    }
+    const auto earliest = std::min_element(
+      undiscovered_.begin(), undiscovered_.end(),
+      [](const PendingDiscovery & a, const PendingDiscovery & b) {return a.due < b.due;})->due;
+    if (std::chrono::steady_clock::now() < earliest) {
+      discovery_due_.wait_until(lock, earliest);
+      continue;
+    }
+    std::vector<std::shared_ptr<SubscriptionBase>> discovered;
+    const auto now = std::chrono::steady_clock::now();
+    auto due = std::stable_partition(
+      undiscovered_.begin(), undiscovered_.end(),
+      [&now](const PendingDiscovery & p) {return p.due > now;});
+    for (auto it = due; it != undiscovered_.end(); ++it) {
+      if (auto subscription = it->subscription.lock()) {
+        discovered.push_back(std::move(subscription));
+      }
+    }
+    undiscovered_.erase(due, undiscovered_.end());
+    lock.unlock();
+    notify_change();
+    for (const auto & subscription : discovered) {
+      match(subscription);
+    }
+    // The last reference may be the subscription's own: let it go without the lock held.
+    discovered.clear();
+    lock.lock();
+  }
 }
 
 void Graph::add_service(const std::shared_ptr<ServiceBase> & service)
@@ -122,14 +230,18 @@ std::vector<std::shared_ptr<SubscriptionBase>> Graph::matching_subscriptions(
   const PublisherBase & publisher) const
 {
   std::vector<std::shared_ptr<SubscriptionBase>> subscriptions;
+  std::vector<std::weak_ptr<SubscriptionBase>> pending;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     subscriptions = live(subscriptions_, publisher.get_topic_name());
+    pending = undiscovered();
   }
   subscriptions.erase(
     std::remove_if(
       subscriptions.begin(), subscriptions.end(),
-      [&publisher](const std::shared_ptr<SubscriptionBase> & s) {return !matches(publisher, *s);}),
+      [&publisher, &pending](const std::shared_ptr<SubscriptionBase> & s) {
+        return is_among(s, pending) || !matches(publisher, *s);
+      }),
     subscriptions.end());
   return subscriptions;
 }
@@ -140,6 +252,9 @@ std::vector<std::shared_ptr<PublisherBase>> Graph::matching_publishers(
   std::vector<std::shared_ptr<PublisherBase>> publishers;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (is_among(subscription.weak_from_this(), undiscovered())) {
+      return publishers;
+    }
     publishers = live(publishers_, subscription.get_topic_name());
   }
   publishers.erase(

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -37,6 +38,9 @@ public:
   void add_node(const std::shared_ptr<const void> & token, const std::string & name,
     const std::string & namespace_);
   void add_publisher(const std::shared_ptr<PublisherBase> & publisher);
+  /// Matches the subscription with its publishers, at once or, like a middleware that must
+  /// discover it first, after QUORVANE_DISCOVERY_DELAY_MS; transient-local history is queued when
+  /// it matches.
   void add_subscription(const std::shared_ptr<SubscriptionBase> & subscription);
   void add_service(const std::shared_ptr<ServiceBase> & service);
   void add_client(const std::shared_ptr<ClientBase> & client);
@@ -65,6 +69,14 @@ public:
 private:
   Graph() = default;
 
+  /// The subscriptions still waiting to be discovered; copied so that callers can test them
+  /// without the lock (dropping a subscription reference under it would deadlock).
+  std::vector<std::weak_ptr<SubscriptionBase>> undiscovered() const;
+  void discover_after(
+    const std::shared_ptr<SubscriptionBase> & subscription, std::chrono::milliseconds delay);
+  void run_discovery();
+  void match(const std::shared_ptr<SubscriptionBase> & subscription);
+
   struct NodeEntry
   {
     std::weak_ptr<const void> token;
@@ -81,6 +93,15 @@ private:
   std::map<std::string, std::vector<std::weak_ptr<ServiceBase>>> services_;
   std::map<std::string, std::vector<std::weak_ptr<ClientBase>>> clients_;
   std::vector<std::weak_ptr<rclcpp::Event>> events_;
+
+  struct PendingDiscovery
+  {
+    std::weak_ptr<SubscriptionBase> subscription;
+    std::chrono::steady_clock::time_point due;
+  };
+  std::vector<PendingDiscovery> undiscovered_;
+  std::condition_variable discovery_due_;
+  std::thread discoverer_;
 };
 
 }  // namespace detail

@@ -2,8 +2,12 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
+#include <iterator>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,10 +35,10 @@ enum class ScalarKind {Bool, Integer, Double, String};
 
 bool parse_bool(const std::string & text, bool * value)
 {
-  static const std::set<std::string> truths = {"true", "True", "TRUE", "yes", "Yes", "YES", "on",
-    "On", "ON"};
-  static const std::set<std::string> falsehoods = {"false", "False", "FALSE", "no", "No", "NO",
-    "off", "Off", "OFF"};
+  static const std::set<std::string> truths = {"y", "Y", "yes", "Yes", "YES", "true", "True",
+    "TRUE", "on", "On", "ON"};
+  static const std::set<std::string> falsehoods = {"n", "N", "no", "No", "NO", "false", "False",
+    "FALSE", "off", "Off", "OFF"};
   if (truths.count(text)) {
     *value = true;
     return true;
@@ -53,7 +57,8 @@ bool parse_integer(const std::string & text, int64_t * value)
   }
   char * end = nullptr;
   errno = 0;
-  const long long parsed = std::strtoll(text.c_str(), &end, 10);
+  // Base 0, as C reads literals: "0x10" is 16 and "010" is 8.
+  const long long parsed = std::strtoll(text.c_str(), &end, 0);
   if (errno != 0 || *end != '\0') {
     return false;
   }
@@ -61,24 +66,33 @@ bool parse_integer(const std::string & text, int64_t * value)
   return true;
 }
 
-bool parse_double(const YAML::Node & node, double * value)
+bool parse_double(const std::string & text, double * value)
 {
-  const std::string & text = node.Scalar();
+  static const std::set<std::string> nans = {".nan", ".NaN", ".NAN"};
+  static const std::set<std::string> infinities = {".inf", ".Inf", ".INF", "+.inf", "+.Inf",
+    "+.INF"};
+  static const std::set<std::string> negative_infinities = {"-.inf", "-.Inf", "-.INF"};
+  if (nans.count(text)) {
+    *value = std::numeric_limits<double>::quiet_NaN();
+    return true;
+  }
+  if (infinities.count(text)) {
+    *value = std::numeric_limits<double>::infinity();
+    return true;
+  }
+  if (negative_infinities.count(text)) {
+    *value = -std::numeric_limits<double>::infinity();
+    return true;
+  }
   if (text.empty()) {
     return false;
   }
   char * end = nullptr;
-  std::strtod(text.c_str(), &end);
-  const bool yaml_special = text == ".inf" || text == "-.inf" || text == ".nan" ||
-    text == ".Inf" || text == "-.Inf" || text == ".NaN";
-  if (*end != '\0' && !yaml_special) {
+  const double parsed = std::strtod(text.c_str(), &end);
+  if (*end != '\0') {
     return false;
   }
-  try {
-    *value = node.as<double>();
-  } catch (const YAML::Exception &) {
-    return false;
-  }
+  *value = parsed;
   return true;
 }
 
@@ -96,7 +110,7 @@ ScalarKind classify(const YAML::Node & node)
   if (parse_integer(node.Scalar(), &i)) {
     return ScalarKind::Integer;
   }
-  if (parse_double(node, &d)) {
+  if (parse_double(node.Scalar(), &d)) {
     return ScalarKind::Double;
   }
   return ScalarKind::String;
@@ -117,7 +131,7 @@ rclcpp::ParameterValue scalar_value(const YAML::Node & node)
       }
     case ScalarKind::Double: {
         double d = 0.0;
-        parse_double(node, &d);
+        parse_double(node.Scalar(), &d);
         return rclcpp::ParameterValue(d);
       }
     default:
@@ -195,10 +209,11 @@ std::string join_key(const std::string & path, const std::string & key)
   return path + "/" + key;
 }
 
-// Walks node keys (possibly nested namespaces) down to ros__parameters maps.
+// Walks node keys (possibly nested namespaces) down to ros__parameters maps, calling `found` with
+// each node key and its parameters.
 void walk_nodes(
-  const YAML::Node & node, const std::string & path, const std::string & node_fqn,
-  ParameterOverrides::Map & out)
+  const YAML::Node & node, const std::string & path,
+  const std::function<void(const std::string &, const ParameterOverrides::Map &)> & found)
 {
   if (!node.IsMap()) {
     throw_invalid_args("params file: expected a map under '" + path + "'");
@@ -209,11 +224,11 @@ void walk_nodes(
       if (path.empty()) {
         throw_invalid_args("params file: 'ros__parameters' needs a node name above it");
       }
-      if (ParameterOverrides::key_matches(path, node_fqn)) {
-        collect_parameters(entry.second, "", out);
-      }
+      ParameterOverrides::Map parameters;
+      collect_parameters(entry.second, "", parameters);
+      found(path, parameters);
     } else {
-      walk_nodes(entry.second, join_key(path, key), node_fqn, out);
+      walk_nodes(entry.second, join_key(path, key), found);
     }
   }
 }
@@ -280,8 +295,7 @@ rclcpp::ParameterValue ParameterOverrides::parse_value(const std::string & yaml_
   return node_value(node, yaml_text);
 }
 
-void ParameterOverrides::apply_params_file(
-  const std::string & path, const std::string & node_fqn, Map & out)
+void ParameterOverrides::collect_params_file(const std::string & path, KeyedMaps & out)
 {
   YAML::Node root;
   try {
@@ -292,25 +306,65 @@ void ParameterOverrides::apply_params_file(
   if (root.IsNull()) {
     return;
   }
-  walk_nodes(root, "", node_fqn, out);
+  walk_nodes(
+    root, "", [&out](const std::string & key, const Map & parameters) {
+      for (const auto & parameter : parameters) {
+        set(out, key, parameter.first, parameter.second);
+      }
+    });
 }
 
-void ParameterOverrides::apply_ros_arguments(
-  const std::vector<std::string> & ros_arguments, const std::string & node_fqn, Map & out)
+void ParameterOverrides::set(
+  KeyedMaps & maps, const std::string & key, const std::string & name,
+  const rclcpp::ParameterValue & value)
 {
+  auto entry = std::find_if(
+    maps.begin(), maps.end(), [&key](const auto & keyed) {return keyed.first == key;});
+  if (entry == maps.end()) {
+    maps.emplace_back(key, Map{});
+    entry = std::prev(maps.end());
+  }
+  entry->second[name] = value;
+}
+
+ParameterOverrides::KeyedMaps ParameterOverrides::collect(
+  const std::vector<std::string> & ros_arguments)
+{
+  KeyedMaps maps;
   for (size_t i = 0; i + 1 < ros_arguments.size(); ++i) {
     const std::string & flag = ros_arguments[i];
     if (flag == "--params-file") {
-      apply_params_file(ros_arguments[++i], node_fqn, out);
+      collect_params_file(ros_arguments[++i], maps);
     } else if (flag == "-p" || flag == "--param") {
       const std::string & rule = ros_arguments[++i];
       const size_t separator = rule.find(":=");
       if (separator == std::string::npos || separator == 0) {
         throw_invalid_args("Couldn't parse parameter override rule: '" + rule + "'");
       }
-      out[rule.substr(0, separator)] = parse_value(rule.substr(separator + 2));
+      // "node:name:=value" scopes the value to that node; without a prefix it is for every node.
+      const std::string target = rule.substr(0, separator);
+      const size_t scope = target.find(':');
+      const std::string key = scope == std::string::npos ? "/**" : "/" + target.substr(0, scope);
+      const std::string name = scope == std::string::npos ? target : target.substr(scope + 1);
+      if (name.empty() || key == "/") {
+        throw_invalid_args("Couldn't parse parameter override rule: '" + rule + "'");
+      }
+      set(maps, key, name, parse_value(rule.substr(separator + 2)));
     } else if (flag == "--log-level") {
       ++i;
+    }
+  }
+  return maps;
+}
+
+void ParameterOverrides::apply(const KeyedMaps & maps, const std::string & node_fqn, Map & out)
+{
+  for (const auto & keyed : maps) {
+    if (!key_matches(keyed.first, node_fqn)) {
+      continue;
+    }
+    for (const auto & parameter : keyed.second) {
+      out[parameter.first] = parameter.second;
     }
   }
 }
@@ -321,8 +375,8 @@ ParameterOverrides::Map ParameterOverrides::resolve(
   const std::vector<rclcpp::Parameter> & parameter_overrides)
 {
   Map result;
-  apply_ros_arguments(global_ros_arguments, node_fqn, result);
-  apply_ros_arguments(node_ros_arguments, node_fqn, result);
+  apply(collect(global_ros_arguments), node_fqn, result);
+  apply(collect(node_ros_arguments), node_fqn, result);
   for (const auto & parameter : parameter_overrides) {
     result[parameter.get_name()] = parameter.get_parameter_value();
   }
@@ -331,8 +385,7 @@ ParameterOverrides::Map ParameterOverrides::resolve(
 
 void ParameterOverrides::check(const std::vector<std::string> & ros_arguments)
 {
-  Map ignored;
-  apply_ros_arguments(ros_arguments, "/", ignored);
+  collect(ros_arguments);
 }
 
 }  // namespace detail

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rclcpp/parameter.hpp"
@@ -36,9 +37,17 @@ public:
   static bool key_matches(const std::string & key, const std::string & node_fully_qualified_name);
 
 private:
-  static void apply_ros_arguments(
-    const std::vector<std::string> & ros_arguments, const std::string & node_fqn, Map & out);
-  static void apply_params_file(const std::string & path, const std::string & node_fqn, Map & out);
+  // Overrides the way rcl holds them: one map per node key, keys in the order they first appear.
+  // A later source that sets a parameter under a key already held replaces the value in place,
+  // so a key's position, not the argument order, decides which key wins for a node both match.
+  using KeyedMaps = std::vector<std::pair<std::string, Map>>;
+
+  static KeyedMaps collect(const std::vector<std::string> & ros_arguments);
+  static void collect_params_file(const std::string & path, KeyedMaps & out);
+  static void set(
+    KeyedMaps & maps, const std::string & key, const std::string & name,
+    const rclcpp::ParameterValue & value);
+  static void apply(const KeyedMaps & maps, const std::string & node_fqn, Map & out);
 };
 
 }  // namespace detail

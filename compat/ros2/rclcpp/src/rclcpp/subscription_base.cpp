@@ -80,18 +80,7 @@ void SubscriptionBase::clear_on_new_message_callback()
 
 void SubscriptionBase::register_in_graph()
 {
-  auto & graph = detail::Graph::instance();
-  graph.add_subscription(shared_from_this());
-  if (qos_.durability() != rclcpp::DurabilityPolicy::TransientLocal) {
-    return;
-  }
-  for (const auto & publisher : graph.matching_publishers(*this)) {
-    rmw_message_info_t info{};
-    info.publisher_gid = publisher->get_gid();
-    for (const auto & message : publisher->get_transient_local_history()) {
-      deliver(message, info);
-    }
-  }
+  detail::Graph::instance().add_subscription(shared_from_this());
 }
 
 const std::type_index & SubscriptionBase::get_message_type() const

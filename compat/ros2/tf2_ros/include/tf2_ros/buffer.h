@@ -130,17 +130,9 @@ private:
     tf2_msgs::srv::FrameGraph::Response::SharedPtr response);
   rclcpp::Logger getLogger() const;
 
-  // Blocks until `ready` holds, the deadline passes or the context shuts down. Each leg names a
-  // (target, source, time) whose arrival is worth re-checking `ready` for.
-  struct WaitLeg
-  {
-    std::string target;
-    std::string source;
-    tf2::TimePoint time;
-  };
-  void waitUntil(
-    const std::function<bool()> & ready, const std::vector<WaitLeg> & legs,
-    const tf2::Duration & timeout) const;
+  // Polls `ready` until it holds, `timeout` has passed on the buffer's clock (so a paused
+  // simulated clock waits for the data however long it takes) or the context shuts down.
+  void waitUntil(const std::function<bool()> & ready, const tf2::Duration & timeout) const;
   void wake() const;
 
   void completeAsync(
@@ -154,11 +146,9 @@ private:
   rclcpp::JumpHandler::SharedPtr jump_handler_;
   rclcpp::Service<tf2_msgs::srv::FrameGraph>::SharedPtr frames_server_;
 
-  // Generation counter bumped on every notification, so waiters notice wake-ups they did not sleep
-  // through.
+  // Lets a shutdown cut a poll interval short.
   mutable std::mutex wait_mutex_;
   mutable std::condition_variable wait_cv_;
-  mutable uint64_t wake_generation_{0};
   rclcpp::Context::SharedPtr context_;
   rclcpp::OnShutdownCallbackHandle shutdown_handle_;
 

@@ -1,0 +1,193 @@
+// The camera-info wait of a camera source when subscriptions take time to be discovered, as on a
+// robot: every new subscription (the camera-info wait's own included) matches its publishers only
+// 50 ms after it was created.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <rclcpp/rclcpp.hpp>
+#include <rclcpp_lifecycle/lifecycle_node.hpp>
+#include <sensor_msgs/point_cloud2_iterator.hpp>
+#include <tf2/time.h>
+#include <tf2_ros/buffer.h>
+#include <tf2_ros/create_timer_ros.h>
+#include <tf2_ros/static_transform_broadcaster.h>
+#include <tf2_ros/transform_listener.h>
+
+#include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros.hpp"
+
+namespace
+{
+
+using costmap_depth_camera::FrustumDetector;
+using costmap_depth_camera::FrustumObservationOptions;
+using costmap_depth_camera::FrustumObservationRos;
+using costmap_depth_camera::FrustumObservationRosOptions;
+using costmap_depth_camera::Observation;
+using quorvane_protocol::msg::SemanticPointCloud;
+
+constexpr int kWall = 300;
+constexpr int kClouds = 6;
+
+bool waitFor(const std::function<bool()> & condition)
+{
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+class CameraInfoDiscoveryTest : public ::testing::Test
+{
+protected:
+  static void SetUpTestSuite()
+  {
+    setenv("QUORVANE_DISCOVERY_DELAY_MS", "50", 1);
+    rclcpp::init(0, nullptr);
+  }
+
+  static void TearDownTestSuite()
+  {
+    rclcpp::shutdown();
+    unsetenv("QUORVANE_DISCOVERY_DELAY_MS");
+  }
+
+  void SetUp() override
+  {
+    node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("obstacle_type", "/discovery");
+    peer_ = std::make_shared<rclcpp::Node>("camera_driver", "/discovery");
+    tf_buffer_ = std::make_unique<tf2_ros::Buffer>(node_->get_clock());
+    tf_buffer_->setCreateTimerInterface(
+      std::make_shared<tf2_ros::CreateTimerROS>(
+        node_->get_node_base_interface(), node_->get_node_timers_interface()));
+    listener_ = std::make_unique<tf2_ros::TransformListener>(*tf_buffer_);
+    executor_.add_node(node_->get_node_base_interface());
+    executor_.add_node(peer_);
+    spinner_ = std::thread([this] {
+        executor_.spin();
+        spun_out_ = true;
+      });
+  }
+
+  void TearDown() override
+  {
+    stop_camera_info_ = true;
+    if (camera_info_thread_.joinable()) {
+      camera_info_thread_.join();
+    }
+    // A cancel that comes before the spinner entered spin() is lost, so repeat it.
+    while (!spun_out_) {
+      executor_.cancel();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    spinner_.join();
+    front_end_.reset();
+  }
+
+  void publishCameraInfoContinuously(const std::string & topic)
+  {
+    auto publisher = peer_->create_publisher<sensor_msgs::msg::CameraInfo>(topic, 10);
+    camera_info_thread_ = std::thread([this, publisher] {
+        sensor_msgs::msg::CameraInfo info;
+        info.header.frame_id = "camera";
+        info.width = 640;
+        info.height = 480;
+        info.p = {500.0, 0.0, 320.0, 0.0, 0.0, 500.0, 240.0, 0.0, 0.0, 0.0, 1.0, 0.0};
+        while (!stop_camera_info_) {
+          publisher->publish(info);
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+      });
+  }
+
+  // A wall sub-cloud with one point at (x, 0, 1) of the camera frame.
+  void publishCloud(float x)
+  {
+    SemanticPointCloud message;
+    message.header.frame_id = "camera";
+    message.header.stamp = node_->now();
+    message.clouds.resize(1);
+    message.clouds[0].category = kWall;
+    sensor_msgs::PointCloud2Modifier modifier(message.clouds[0].cloud);
+    modifier.setPointCloud2FieldsByString(1, "xyz");
+    modifier.resize(1);
+    sensor_msgs::PointCloud2Iterator<float> it(message.clouds[0].cloud, "x");
+    it[0] = x;
+    it[1] = 0.0f;
+    it[2] = 1.0f;
+    cloud_publisher_->publish(message);
+  }
+
+  rclcpp_lifecycle::LifecycleNode::SharedPtr node_;
+  rclcpp::Node::SharedPtr peer_;
+  std::unique_ptr<tf2_ros::Buffer> tf_buffer_;
+  std::unique_ptr<tf2_ros::TransformListener> listener_;
+  rclcpp::Publisher<SemanticPointCloud>::SharedPtr cloud_publisher_;
+  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::thread spinner_;
+  std::atomic<bool> spun_out_{false};
+  std::thread camera_info_thread_;
+  std::atomic<bool> stop_camera_info_{false};
+  FrustumObservationRosOptions options_;
+  std::unique_ptr<FrustumObservationRos> front_end_;
+};
+
+// The first clouds' callbacks wait for CameraInfo on a subscription that is matched only after
+// the delay; the detector is still built from the CameraInfo that flows, and the clouds that
+// queue up while a callback waits are all kept.
+TEST_F(CameraInfoDiscoveryTest, FrustumIsBuiltAndNoCloudIsLostWhileCameraInfoIsDiscovered)
+{
+  publishCameraInfoContinuously("front_info");
+  geometry_msgs::msg::TransformStamped camera;
+  camera.header.frame_id = "map";
+  camera.child_frame_id = "camera";
+  camera.transform.rotation.w = 1.0;
+  tf2_ros::StaticTransformBroadcaster broadcaster(peer_);
+  broadcaster.sendTransform(camera);
+  ASSERT_TRUE(waitFor([this] {
+      return tf_buffer_->canTransform("map", "camera", tf2::TimePointZero);
+    }));
+
+  options_.global_frame = "map";
+  options_.transform_tolerance = 0.5;
+  options_.occlusion_clearing = true;
+  FrustumObservationOptions source;
+  source.buffer_options.source_name = "obstacle_type.front";
+  source.buffer_options.topic = "front_cloud";
+  source.buffer_options.camera_info_topic = "front_info";
+  source.buffer_options.observation_persistence = 100.0;
+  source.marking = true;
+  front_end_ =
+    std::make_unique<FrustumObservationRos>(node_, options_, *tf_buffer_, 100, 100, 0.1, 0.0, 0.0);
+  front_end_->addObservationBufferListen(source);
+  front_end_->activate();
+  cloud_publisher_ = peer_->create_publisher<SemanticPointCloud>("front_cloud", 10);
+  ASSERT_TRUE(waitFor([this] {return cloud_publisher_->get_subscription_count() == 1u;}));
+
+  for (int i = 0; i < kClouds; ++i) {
+    publishCloud(1.0f + 0.5f * static_cast<float>(i));
+  }
+
+  std::vector<Observation> observations;
+  std::vector<std::shared_ptr<FrustumDetector>> detectors;
+  EXPECT_TRUE(waitFor([&] {
+      observations.clear();
+      detectors.clear();
+      front_end_->getMarkingObservations(observations, detectors);
+      return observations.size() == static_cast<std::size_t>(kClouds) && detectors.size() == 1u;
+    })) << observations.size() << " clouds kept, " << detectors.size() << " detectors";
+}
+
+}  // namespace
