@@ -13,6 +13,8 @@
 #include <fstream>
 #include <string>
 
+#include <rclcpp/logger.hpp>
+
 #include "quorvane_nav2_gridmap/map_mark/plane_object.hpp"
 
 namespace
@@ -50,6 +52,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
   setenv("SPDLOG_STDOUT", "false", 1);
   setenv("SPDLOG_SYSTEMD", "false", 1);
   setenv("SPDLOG_LEVEL", "critical", 1);
+  rclcpp::get_logger("map_io").set_level(rclcpp::Logger::Level::Fatal);
   std::string pattern =
     (std::filesystem::temp_directory_path() / "fuzz_map_directory_XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
