@@ -127,7 +127,7 @@ print_failed_logs() {
 build_workspace() {
   local flavour="$1" compiler="$2"; shift 2
   configure_flavour "$flavour" "$compiler"
-  cd "$repo_root"
+  cd "$repo_root" || return
   if ! run_colcon build \
     --base-paths src compat \
     --build-base "$build_base" --install-base "$install_base" \
