@@ -77,7 +77,8 @@ configure_flavour() {
   case "$compiler" in
     gcc) ;;
     clang)
-      build_base="${build_base/build/build-clang}"; install_base="${install_base/install/install-clang}"
+      build_base="$repo_root/build-clang${build_base#"$repo_root"/build}"
+      install_base="$repo_root/install-clang${install_base#"$repo_root"/install}"
       cflags="${f:+$f }-Werror"
       flavour_args+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
       ;;
