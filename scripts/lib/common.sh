@@ -16,10 +16,43 @@ cmake_common_args=(
   -DBUILD_TESTING=ON
 )
 
+# colcon shows one line per finished package and its summary; the full output of every package
+# stays in "$build_base/log" (see print_failed_logs).
+quiet_event_handlers=(
+  console_start_end+ summary+ console_stderr- console_cohesion- console_direct- console_package_list-
+)
+
+# Options every building script takes; the rest of the arguments go to colcon.
+flavour=""
+compiler="gcc"
+colcon_args=()
+parse_build_options() {
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --sanitize) flavour="${2:?--sanitize needs address or thread}"; shift 2 ;;
+      --compiler) compiler="${2:?--compiler needs gcc or clang}"; shift 2 ;;
+      *) colcon_args+=("$1"); shift ;;
+    esac
+  done
+}
+
+# Answers --help/-h at once, before anything is installed or built: prints the leading comment
+# block of the calling script and exits.
+exit_with_usage_if_asked() {
+  local script="$1" arg; shift
+  for arg in "$@"; do
+    if [ "$arg" = "--help" ] || [ "$arg" = "-h" ]; then
+      sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$script"
+      exit 0
+    fi
+  done
+}
+
 # Sets build_base, install_base and the cmake flags for a flavour:
-# "" (plain RelWithDebInfo), "address" (ASan + UBSan) or "thread" (TSan).
+# "" (plain RelWithDebInfo), "address" (ASan + UBSan) or "thread" (TSan), built with the
+# compiler given ("gcc", the default, or "clang"; clang builds treat every warning as an error).
 configure_flavour() {
-  local flavour="$1"
+  local flavour="$1" compiler="${2:-gcc}" f=""
   case "$flavour" in
     "")
       build_base="$repo_root/build"; install_base="$repo_root/install"
@@ -28,32 +61,81 @@ configure_flavour() {
     address)
       build_base="$repo_root/build-asan"; install_base="$repo_root/install-asan"
       local f="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
-      flavour_args=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_C_FLAGS=$f" "-DCMAKE_CXX_FLAGS=$f"
-        "-DCMAKE_EXE_LINKER_FLAGS=$f" "-DCMAKE_SHARED_LINKER_FLAGS=$f" "-DCMAKE_MODULE_LINKER_FLAGS=$f")
+      flavour_args=(-DCMAKE_BUILD_TYPE=Debug)
       ;;
     thread)
       build_base="$repo_root/build-tsan"; install_base="$repo_root/install-tsan"
       local f="-fsanitize=thread -fno-omit-frame-pointer"
-      flavour_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_C_FLAGS=$f" "-DCMAKE_CXX_FLAGS=$f"
-        "-DCMAKE_EXE_LINKER_FLAGS=$f" "-DCMAKE_SHARED_LINKER_FLAGS=$f" "-DCMAKE_MODULE_LINKER_FLAGS=$f")
+      flavour_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
       ;;
     *)
       echo "unknown sanitizer '$flavour' (use address or thread)" >&2
       return 2
       ;;
   esac
+  local cflags="$f"
+  case "$compiler" in
+    gcc) ;;
+    clang)
+      build_base="$repo_root/build-clang${build_base#"$repo_root"/build}"
+      install_base="$repo_root/install-clang${install_base#"$repo_root"/install}"
+      cflags="${f:+$f }-Werror"
+      flavour_args+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+      ;;
+    *)
+      echo "unknown compiler '$compiler' (use gcc or clang)" >&2
+      return 2
+      ;;
+  esac
+  if [ -n "$cflags" ]; then
+    flavour_args+=("-DCMAKE_C_FLAGS=$cflags" "-DCMAKE_CXX_FLAGS=$cflags")
+  fi
+  if [ -n "$f" ]; then
+    flavour_args+=("-DCMAKE_EXE_LINKER_FLAGS=$f" "-DCMAKE_SHARED_LINKER_FLAGS=$f"
+      "-DCMAKE_MODULE_LINKER_FLAGS=$f")
+  fi
+  log_base="$build_base/log"
 }
 
-# Builds the whole workspace (or the packages named after "--") for a flavour.
+# Runs a colcon verb quietly (see quiet_event_handlers); returns colcon's exit status. What colcon
+# printed is also kept in "$log_base/<verb>.console.log".
+run_colcon() {
+  local verb="$1"; shift
+  mkdir -p "$log_base"
+  local status=0
+  colcon --log-base "$log_base" "$verb" --event-handlers "${quiet_event_handlers[@]}" "$@" 2>&1 \
+    | tee "$log_base/$verb.console.log" | grep --line-buffered -v '^Starting >>> ' \
+    || status="${PIPESTATUS[0]}"
+  return "$status"
+}
+
+# Prints the whole log of every package that failed (or had failing tests) in the last run of a
+# colcon verb.
+print_failed_logs() {
+  local verb="$1" pkg
+  for pkg in $(sed -n -e 's/^Failed *<<< *\([^ ]*\).*$/\1/p' \
+      -e 's/^Finished *<<< *\([^ ]*\) .*with test failures.*$/\1/p' \
+      "$log_base/$verb.console.log" 2>/dev/null); do
+    local log="$log_base/latest_$verb/$pkg/stdout_stderr.log"
+    if [ -f "$log" ]; then
+      echo "----- $verb output of $pkg ($log) -----"
+      cat "$log"
+    fi
+  done
+}
+
+# Builds the whole workspace (or the packages colcon's arguments select) for a flavour.
 build_workspace() {
-  local flavour="$1"; shift
-  configure_flavour "$flavour"
-  cd "$repo_root"
-  colcon build \
+  local flavour="$1" compiler="$2"; shift 2
+  configure_flavour "$flavour" "$compiler"
+  cd "$repo_root" || return
+  if ! run_colcon build \
     --base-paths src compat \
     --build-base "$build_base" --install-base "$install_base" \
     --parallel-workers "$jobs" \
-    --event-handlers console_cohesion+ summary+ \
     "$@" \
-    --cmake-args "${cmake_common_args[@]}" "${flavour_args[@]}"
+    --cmake-args "${cmake_common_args[@]}" "${flavour_args[@]}"; then
+    print_failed_logs build
+    return 1
+  fi
 }

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <string>
 
+#include <rclcpp/logger.hpp>
+
 #include "quorvane_nav2_gridmap/map_mark/plane_object.hpp"
 
 namespace
@@ -29,17 +31,25 @@ void writeFile(const std::filesystem::path & path, const std::string & text)
   writeFile(path, text.data(), text.size());
 }
 
+// Beyond this many cells only the corners are read: the sweep would dominate the run time.
+constexpr std::size_t kMaxCellsRead = std::size_t{1} << 22;
+
+// Reads the cells of a zone's grid, so that AddressSanitizer checks its storage against its
+// stated size, then queries the zone at each of its own points.
 void exercise(plane_object::Base & zone)
 {
   const auto grid = zone.getGrid(0.025);
-  std::size_t set_cells = 0;
-  for (std::uint32_t row = 0; row < grid->height(); ++row) {
-    for (std::uint32_t col = 0; col < grid->width(); ++col) {
-      set_cells += grid->at(col, row) ? 1 : 0;
+  volatile bool sink = false;
+  if (grid->width() > 0 && grid->height() > 0) {
+    if (grid->cellCount() > kMaxCellsRead) {
+      sink = grid->at(0, 0) != grid->at(grid->width() - 1, grid->height() - 1);
+    } else {
+      for (std::uint32_t row = 0; row < grid->height(); ++row) {
+        for (std::uint32_t col = 0; col < grid->width(); ++col) {
+          sink = sink != grid->at(col, row);
+        }
+      }
     }
-  }
-  if (set_cells > grid->cellCount()) {
-    std::abort();
   }
   for (const plane_object::Point & point : zone.getPoints()) {
     zone.intersects({point.x, point.y, 0.1});
@@ -53,6 +63,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
   setenv("SPDLOG_STDOUT", "false", 1);
   setenv("SPDLOG_SYSTEMD", "false", 1);
   setenv("SPDLOG_LEVEL", "critical", 1);
+  rclcpp::get_logger("map_io").set_level(rclcpp::Logger::Level::Fatal);
   std::string pattern = (std::filesystem::temp_directory_path() / "fuzz_zone_file_XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     std::perror("mkdtemp");

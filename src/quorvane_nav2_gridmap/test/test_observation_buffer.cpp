@@ -143,7 +143,7 @@ class ObservationBufferTest : public ::testing::Test
 protected:
   void SetUp() override
   {
-    rcl_enable_ros_time_override(clock_->get_clock_handle());
+    ASSERT_EQ(rcl_enable_ros_time_override(clock_->get_clock_handle()), RCL_RET_OK);
     setNow(1000.0);
     tf_buffer_.setUsingDedicatedThread(true);
     tf_buffer_.setTransform(staticTransform("map", "camera_link", {1.0, 2.0, 0.5},
@@ -170,8 +170,10 @@ protected:
 
   void setNow(double seconds)
   {
-    rcl_set_ros_time_override(
-      clock_->get_clock_handle(), rclcpp::Duration::from_seconds(seconds).nanoseconds());
+    ASSERT_EQ(
+      rcl_set_ros_time_override(
+        clock_->get_clock_handle(), rclcpp::Duration::from_seconds(seconds).nanoseconds()),
+      RCL_RET_OK);
   }
 
   builtin_interfaces::msg::Time ago(double seconds) const

@@ -164,10 +164,10 @@ TEST_F(QuorvaneNodeThreadTest, RefusesAnExecutorAlreadySpinning)
 TEST_F(QuorvaneNodeThreadTest, RefusesNullArguments)
 {
   EXPECT_THROW(
-    nav2_util::QuorvaneNodeThread(rclcpp::node_interfaces::NodeBaseInterface::SharedPtr()),
+    nav2_util::QuorvaneNodeThread{rclcpp::node_interfaces::NodeBaseInterface::SharedPtr()},
     std::invalid_argument);
   EXPECT_THROW(
-    nav2_util::QuorvaneNodeThread(rclcpp::executors::SingleThreadedExecutor::SharedPtr()),
+    nav2_util::QuorvaneNodeThread{rclcpp::executors::SingleThreadedExecutor::SharedPtr()},
     std::invalid_argument);
 }
 

@@ -30,7 +30,7 @@ class SubscriptionBase
   : public std::enable_shared_from_this<SubscriptionBase>, public detail::ExecutableEntity
 {
 public:
-  RCLCPP_SMART_PTR_DEFINITIONS(SubscriptionBase)
+  RCLCPP_SMART_PTR_DEFINITIONS_NOT_COPYABLE(SubscriptionBase)
 
   SubscriptionBase(
     rclcpp::node_interfaces::NodeBaseInterface * node_base, const std::string & topic_name,
