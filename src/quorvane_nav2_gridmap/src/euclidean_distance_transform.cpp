@@ -7,138 +7,240 @@
 #include <limits>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quorvane_nav2_gridmap
 {
 
 namespace
 {
 
-// The column pass keeps integer counts in the float cells of the output, which the row pass
-// then overwrites; memcpy keeps that reinterpretation well defined.
-constexpr std::uint32_t kNoZeroInColumn = std::numeric_limits<std::uint32_t>::max();
-// Columns per task of the column pass: wide enough for contiguous row segments.
-constexpr int kColumnBlock = 256;
+// Columns per task of the column pass: wide enough for contiguous row segments, narrow enough
+// that the row above stays in the first-level cache.
+constexpr int kColumnBlock = 512;
+constexpr int kBandsPerThread = 4;
+// Squares below this are exact in a float, so their float square root is the correctly rounded
+// one, the same a double square root rounded to float gives.
+constexpr double kExactFloatSquare = 16777216.0;
 
-inline std::uint32_t loadCount(const float * cell)
+// The column pass keeps its integer counts in the float cells of the output, which the row pass
+// then overwrites; copying through memcpy keeps that reinterpretation well defined.
+inline void loadCounts(const float * cells, std::int32_t * counts, int n)
 {
-  std::uint32_t count;
-  std::memcpy(&count, cell, sizeof(count));
-  return count;
+  std::memcpy(counts, cells, static_cast<size_t>(n) * sizeof(std::int32_t));
 }
 
-inline void storeCount(float * cell, std::uint32_t count)
+inline void storeCounts(const std::int32_t * counts, float * cells, int n)
 {
-  std::memcpy(cell, &count, sizeof(count));
+  std::memcpy(cells, counts, static_cast<size_t>(n) * sizeof(std::int32_t));
 }
 
-inline std::uint32_t oneFurther(std::uint32_t count)
+// Working rows of one thread, kept between rows and calls so no row allocates.
+struct Scratch
 {
-  return count == kNoZeroInColumn ? kNoZeroInColumn : count + 1;
-}
+  std::vector<std::int32_t> counts;
+  std::vector<std::int32_t> below;
+  std::vector<std::int32_t> running;
+  std::vector<std::int32_t> source;
+  std::vector<double> height;
+  std::vector<double> boundary;
 
-// Integer division rounded towards minus infinity, as the envelope separation needs.
-inline std::int64_t floorDivide(std::int64_t numerator, std::int64_t denominator)
-{
-  std::int64_t quotient = numerator / denominator;
-  if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0))) {
-    --quotient;
-  }
-  return quotient;
-}
-
-// Vertical distance of each pixel of columns [begin, end) to the nearest zero pixel of its column,
-// as a count stored in the output's own cells.
-void computeColumnCounts(const cv::Mat & binary, cv::Mat & distance, int begin, int end)
-{
-  const int height = binary.rows;
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t * pixels = binary.ptr<std::uint8_t>(y);
-    float * counts = distance.ptr<float>(y);
-    const float * above = y > 0 ? distance.ptr<float>(y - 1) : nullptr;
-    for (int x = begin; x < end; ++x) {
-      std::uint32_t count = kNoZeroInColumn;
-      if (pixels[x] == 0) {
-        count = 0;
-      } else if (above != nullptr) {
-        count = oneFurther(loadCount(above + x));
-      }
-      storeCount(counts + x, count);
+  void reserve(int width)
+  {
+    const auto n = static_cast<size_t>(width);
+    if (counts.size() < n) {
+      counts.resize(n);
+      below.resize(n);
+      running.resize(n);
+      source.resize(n);
+      height.resize(n);
+      boundary.resize(n + 1);
     }
   }
-  for (int y = height - 2; y >= 0; --y) {
-    float * counts = distance.ptr<float>(y);
-    const float * below = distance.ptr<float>(y + 1);
-    for (int x = begin; x < end; ++x) {
-      const std::uint32_t from_below = oneFurther(loadCount(below + x));
-      if (from_below < loadCount(counts + x)) {
-        storeCount(counts + x, from_below);
-      }
-    }
-  }
-}
-
-// Per-thread working rows of the lower envelope, kept between calls.
-struct RowScratch
-{
-  std::vector<std::int64_t> column_count;
-  std::vector<std::int64_t> source;
-  std::vector<std::int64_t> start;
 };
 
-// Turns one row of column counts into Euclidean distances with Meijster's lower envelope of
-// parabolas, in integers so that every squared distance is exact.
-void transformRow(float * row, int width, std::int64_t infinity, RowScratch & scratch)
+Scratch & threadScratch(int width)
 {
-  scratch.column_count.resize(static_cast<size_t>(width));
-  scratch.source.resize(static_cast<size_t>(width));
-  scratch.start.resize(static_cast<size_t>(width));
-  std::int64_t * g = scratch.column_count.data();
-  std::int64_t * source = scratch.source.data();
-  std::int64_t * start = scratch.start.data();
+  thread_local Scratch scratch;
+  scratch.reserve(width);
+  return scratch;
+}
 
-  for (int x = 0; x < width; ++x) {
-    const std::uint32_t count = loadCount(row + x);
-    g[x] = count == kNoZeroInColumn ? infinity : static_cast<std::int64_t>(count);
+// Rows [first(band), first(band + 1)) form one band of the row pass. Each band walks its rows
+// upwards and finishes the column counts on the way, so it needs, for the row just below it, the
+// distance to the nearest zero pixel at or below that row.
+struct Bands
+{
+  int count;
+  int rows;
+  int first(int band) const
+  {
+    return static_cast<int>(static_cast<std::int64_t>(band) * rows / count);
   }
+};
 
-  auto squared = [g](std::int64_t x, std::int64_t i) {
-      return (x - i) * (x - i) + g[i] * g[i];
-    };
-  // First column from which the parabola of u lies below the one of i (u > i).
-  auto separation = [g](std::int64_t i, std::int64_t u) {
-      return floorDivide(u * u - i * i + g[u] * g[u] - g[i] * g[i], 2 * (u - i));
-    };
+// Columns [begin, end): the distance of each pixel to the nearest zero pixel above it or on it,
+// stored as counts in the output's cells, and for every band but the last the distance from the
+// row below the band to the nearest zero pixel at or below it. A column without any zero pixel
+// counts from `infinity` upwards: its square exceeds every real squared distance in the image,
+// so its parabola never wins a row.
+void computeColumnCounts(
+  const cv::Mat & binary, cv::Mat & distance, int begin, int end, std::int32_t infinity,
+  const Bands & bands, std::int32_t * below_bands)
+{
+  const int height = binary.rows;
+  const int width = binary.cols;
+  const int n = end - begin;
+  std::int32_t * running = threadScratch(n).running.data();
+  std::fill_n(running, n, infinity);
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t * pixels = binary.ptr<std::uint8_t>(y) + begin;
+    for (int x = 0; x < n; ++x) {
+      running[x] = pixels[x] == 0 ? 0 : running[x] + 1;
+    }
+    storeCounts(running, distance.ptr<float>(y) + begin, n);
+  }
+  if (bands.count == 1) {
+    return;
+  }
+  std::fill_n(running, n, infinity);
+  int band = bands.count - 2;
+  for (int y = height - 1; y >= 0 && band >= 0; --y) {
+    const std::uint8_t * pixels = binary.ptr<std::uint8_t>(y) + begin;
+    for (int x = 0; x < n; ++x) {
+      running[x] = pixels[x] == 0 ? 0 : running[x] + 1;
+    }
+    if (y == bands.first(band + 1)) {
+      std::copy_n(running, n, below_bands + static_cast<size_t>(band) * width + begin);
+      --band;
+    }
+  }
+}
 
-  std::int64_t top = 0;
+// Square roots of a row of exact float squares, in place.
+void squareRootsInPlace(float * row, int width)
+{
+  int x = 0;
+#if defined(__SSE2__)
+  for (; x + 4 <= width; x += 4) {
+    _mm_storeu_ps(row + x, _mm_sqrt_ps(_mm_loadu_ps(row + x)));
+  }
+#endif
+  for (; x < width; ++x) {
+    row[x] = std::sqrt(row[x]);
+  }
+}
+
+// Turns one row of column counts into Euclidean distances with Felzenszwalb's lower envelope of
+// the parabolas (x - i)^2 + count(i)^2. Heights and squared distances are integers held exactly
+// in doubles; the intersections are not integers, yet one that is not lies at least 1 / (2 width)
+// from every integer, far beyond the rounding of one multiplication, so each pixel still picks a
+// parabola that is lowest there and its squared distance is exact.
+void transformRow(
+  float * row, const std::int32_t * counts, int width, const double * half_reciprocal,
+  Scratch & scratch)
+{
+  std::int32_t * source = scratch.source.data();
+  double * height = scratch.height.data();
+  double * boundary = scratch.boundary.data();
+  int top = 0;
   source[0] = 0;
-  start[0] = 0;
-  for (std::int64_t u = 1; u < width; ++u) {
-    while (top >= 0 && squared(start[top], source[top]) > squared(start[top], u)) {
-      --top;
-    }
-    if (top < 0) {
-      top = 0;
-      source[0] = u;
-    } else {
-      const std::int64_t first = 1 + separation(source[top], u);
-      if (first < width) {
-        ++top;
-        source[top] = u;
-        start[top] = first;
+  height[0] = static_cast<double>(counts[0]) * counts[0];
+  boundary[0] = -std::numeric_limits<double>::infinity();
+  for (int u = 1; u < width; ++u) {
+    const double count = counts[u];
+    const double height_u = count * count + static_cast<double>(u) * u;
+    double crossing;
+    // Drop the parabolas that u undercuts wherever they would hold the envelope.
+    for (;;) {
+      crossing = (height_u - height[top]) * half_reciprocal[u - source[top]];
+      if (crossing > boundary[top]) {
+        break;
       }
-    }
-  }
-
-  const std::int64_t unreachable = infinity * infinity;
-  for (std::int64_t u = width - 1; u >= 0; --u) {
-    const std::int64_t squared_distance = squared(u, source[top]);
-    row[u] = squared_distance >= unreachable ?
-      kNoZeroPixelDistance :
-      static_cast<float>(std::sqrt(static_cast<double>(squared_distance)));
-    if (u == start[top]) {
       --top;
     }
+    ++top;
+    source[top] = u;
+    height[top] = height_u;
+    boundary[top] = crossing;
   }
+  boundary[top + 1] = std::numeric_limits<double>::infinity();
+
+  // Each parabola of the envelope holds the pixels up to its right crossing. Squared distances
+  // are stored as floats while they are exact there (a parabola's largest value on its pixels
+  // lies at one of their ends); a row that reaches beyond that is redone in double.
+  bool exact_in_float = true;
+  int u = 0;
+  for (int k = 0; k <= top && u < width; ++k) {
+    const double limit = boundary[k + 1];
+    if (limit < u) {
+      continue;
+    }
+    const int end = limit >= width - 1 ? width : static_cast<int>(limit) + 1;
+    const double base = height[k];
+    const double twice_source = 2.0 * source[k];
+    const double first = u;
+    const double last = end - 1;
+    exact_in_float = exact_in_float &&
+      base + first * (first - twice_source) < kExactFloatSquare &&
+      base + last * (last - twice_source) < kExactFloatSquare;
+    for (; u < end; ++u) {
+      const double position = u;
+      row[u] = static_cast<float>(base + position * (position - twice_source));
+    }
+  }
+  if (exact_in_float) {
+    squareRootsInPlace(row, width);
+    return;
+  }
+  u = 0;
+  for (int k = 0; k <= top && u < width; ++k) {
+    const double limit = boundary[k + 1];
+    if (limit < u) {
+      continue;
+    }
+    const int end = limit >= width - 1 ? width : static_cast<int>(limit) + 1;
+    for (; u < end; ++u) {
+      const double position = u;
+      row[u] = static_cast<float>(std::sqrt(height[k] + position * (position - 2.0 * source[k])));
+    }
+  }
+}
+
+// The rows of one band, bottom to top: each row's counts are finished with the zero pixels
+// below, then turned into distances.
+void transformBand(
+  cv::Mat & distance, const Bands & bands, int band, const std::int32_t * below_bands,
+  std::int32_t infinity, const double * half_reciprocal)
+{
+  const int width = distance.cols;
+  Scratch & scratch = threadScratch(width);
+  std::int32_t * counts = scratch.counts.data();
+  std::int32_t * below = scratch.below.data();
+  if (band + 1 < bands.count) {
+    std::copy_n(below_bands + static_cast<size_t>(band) * width, width, below);
+  } else {
+    std::fill_n(below, width, infinity);
+  }
+  for (int y = bands.first(band + 1) - 1; y >= bands.first(band); --y) {
+    float * row = distance.ptr<float>(y);
+    loadCounts(row, counts, width);
+    for (int x = 0; x < width; ++x) {
+      below[x] = std::min(counts[x], below[x] + 1);
+    }
+    transformRow(row, below, width, half_reciprocal, scratch);
+  }
+}
+
+// A column either has a zero pixel, and then a finite count on the last row, or none at all.
+bool hasZeroPixel(const cv::Mat & column_counts, std::int32_t infinity)
+{
+  std::vector<std::int32_t> counts(static_cast<size_t>(column_counts.cols));
+  loadCounts(column_counts.ptr<float>(column_counts.rows - 1), counts.data(), column_counts.cols);
+  return std::any_of(
+    counts.begin(), counts.end(), [infinity](std::int32_t count) {return count < infinity;});
 }
 
 }  // namespace
@@ -151,21 +253,37 @@ void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
     return;
   }
   const int width = binary.cols;
+  const int height = binary.rows;
+  // Larger than any distance inside the image, small enough that its squares stay exact.
+  const auto infinity = static_cast<std::int32_t>(width + height);
+  // A few bands per thread balance the load; one thread walks the image as a single band.
+  const int threads = cv::getNumThreads();
+  const Bands bands{threads > 1 ? std::min(height, threads * kBandsPerThread) : 1, height};
+  std::vector<std::int32_t> below_bands(static_cast<size_t>(bands.count - 1) * width);
+
   const int blocks = (width + kColumnBlock - 1) / kColumnBlock;
   cv::parallel_for_(
-    cv::Range(0, blocks), [&binary, &distance, width](const cv::Range & range) {
-      computeColumnCounts(
-        binary, distance, range.start * kColumnBlock, std::min(width, range.end * kColumnBlock));
+    cv::Range(0, blocks), [&](const cv::Range & range) {
+      for (int block = range.start; block < range.end; ++block) {
+        computeColumnCounts(
+          binary, distance, block * kColumnBlock, std::min(width, (block + 1) * kColumnBlock),
+          infinity, bands, below_bands.data());
+      }
     });
+  if (!hasZeroPixel(distance, infinity)) {
+    distance.setTo(kNoZeroPixelDistance);
+    return;
+  }
 
-  // Larger than any distance inside the image, so a column without a zero pixel never wins,
-  // yet small enough that squares of it fit in 64 bits.
-  const std::int64_t infinity = static_cast<std::int64_t>(width) + binary.rows;
+  std::vector<double> half_reciprocal(static_cast<size_t>(width));
+  for (int gap = 1; gap < width; ++gap) {
+    half_reciprocal[static_cast<size_t>(gap)] = 1.0 / (2.0 * gap);
+  }
   cv::parallel_for_(
-    cv::Range(0, binary.rows), [&distance, width, infinity](const cv::Range & range) {
-      thread_local RowScratch scratch;
-      for (int y = range.start; y < range.end; ++y) {
-        transformRow(distance.ptr<float>(y), width, infinity, scratch);
+    cv::Range(0, bands.count), [&](const cv::Range & range) {
+      for (int band = range.start; band < range.end; ++band) {
+        transformBand(
+          distance, bands, band, below_bands.data(), infinity, half_reciprocal.data());
       }
     });
 }
