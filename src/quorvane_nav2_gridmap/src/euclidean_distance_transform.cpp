@@ -237,11 +237,24 @@ void transformBand(
 // A column either has a zero pixel, and then a finite count on the last row, or none at all.
 bool hasZeroPixel(const cv::Mat & column_counts, std::int32_t infinity)
 {
-  std::vector<std::int32_t> counts(static_cast<size_t>(column_counts.cols));
-  loadCounts(column_counts.ptr<float>(column_counts.rows - 1), counts.data(), column_counts.cols);
-  return std::any_of(
-    counts.begin(), counts.end(), [infinity](std::int32_t count) {return count < infinity;});
+  const float * last_row = column_counts.ptr<float>(column_counts.rows - 1);
+  for (int x = 0; x < column_counts.cols; ++x) {
+    std::int32_t count;
+    loadCounts(last_row + x, &count, 1);
+    if (count < infinity) {
+      return true;
+    }
+  }
+  return false;
 }
+
+// What one transform shares between its tasks, kept by the calling thread between calls so that
+// repeated transforms allocate nothing.
+struct SharedWork
+{
+  std::vector<std::int32_t> below_bands;
+  std::vector<double> half_reciprocal;
+};
 
 }  // namespace
 
@@ -259,7 +272,9 @@ void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
   // A few bands per thread balance the load; one thread walks the image as a single band.
   const int threads = cv::getNumThreads();
   const Bands bands{threads > 1 ? std::min(height, threads * kBandsPerThread) : 1, height};
-  std::vector<std::int32_t> below_bands(static_cast<size_t>(bands.count - 1) * width);
+  thread_local SharedWork shared;
+  shared.below_bands.resize(static_cast<size_t>(bands.count - 1) * width);
+  std::int32_t * below_bands = shared.below_bands.data();
 
   const int blocks = (width + kColumnBlock - 1) / kColumnBlock;
   cv::parallel_for_(
@@ -267,7 +282,7 @@ void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
       for (int block = range.start; block < range.end; ++block) {
         computeColumnCounts(
           binary, distance, block * kColumnBlock, std::min(width, (block + 1) * kColumnBlock),
-          infinity, bands, below_bands.data());
+          infinity, bands, below_bands);
       }
     });
   if (!hasZeroPixel(distance, infinity)) {
@@ -275,15 +290,15 @@ void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
     return;
   }
 
-  std::vector<double> half_reciprocal(static_cast<size_t>(width));
-  for (int gap = 1; gap < width; ++gap) {
-    half_reciprocal[static_cast<size_t>(gap)] = 1.0 / (2.0 * gap);
+  std::vector<double> & half_reciprocal = shared.half_reciprocal;
+  for (auto gap = static_cast<int>(half_reciprocal.size()); gap < width; ++gap) {
+    half_reciprocal.push_back(gap == 0 ? 0.0 : 1.0 / (2.0 * gap));
   }
+  const double * reciprocals = half_reciprocal.data();
   cv::parallel_for_(
     cv::Range(0, bands.count), [&](const cv::Range & range) {
       for (int band = range.start; band < range.end; ++band) {
-        transformBand(
-          distance, bands, band, below_bands.data(), infinity, half_reciprocal.data());
+        transformBand(distance, bands, band, below_bands, infinity, reciprocals);
       }
     });
 }
