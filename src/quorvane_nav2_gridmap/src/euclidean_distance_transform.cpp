@@ -44,6 +44,7 @@ struct Scratch
   std::vector<std::int32_t> below;
   std::vector<std::int32_t> running;
   std::vector<std::int32_t> source;
+  std::vector<std::int32_t> candidates;
   std::vector<double> height;
   std::vector<double> boundary;
 
@@ -55,6 +56,7 @@ struct Scratch
       below.resize(n);
       running.resize(n);
       source.resize(n);
+      candidates.resize(n);
       height.resize(n);
       boundary.resize(n + 1);
     }
@@ -135,9 +137,9 @@ void squareRootsInPlace(float * row, int width)
 
 // Turns one row of column counts into Euclidean distances with Felzenszwalb's lower envelope of
 // the parabolas (x - i)^2 + count(i)^2. Heights and squared distances are integers held exactly
-// in doubles; the intersections are not integers, yet one that is not lies at least 1 / (2 width)
-// from every integer, far beyond the rounding of one multiplication, so each pixel still picks a
-// parabola that is lowest there and its squared distance is exact.
+// in doubles. An intersection of two parabolas that is not an integer lies at least
+// 1 / (2 width) from every integer, far beyond the rounding of one multiplication, so each pixel
+// still picks a parabola that is lowest there, and its squared distance is exact.
 void transformRow(
   float * row, const std::int32_t * counts, int width, const double * half_reciprocal,
   Scratch & scratch)
@@ -145,11 +147,36 @@ void transformRow(
   std::int32_t * source = scratch.source.data();
   double * height = scratch.height.data();
   double * boundary = scratch.boundary.data();
+  // Pixel x has a zero pixel within |x - i| + count(i) through any column i, so no pixel of the
+  // row is farther than `bound` from its nearest zero pixel, and a column whose count exceeds
+  // `bound` never gives a pixel its distance: only the other columns enter the envelope. On a
+  // grid strewn with obstacles that leaves out most columns, and with them most of the
+  // envelope's hard-to-predict pops.
+  std::int32_t * candidates = scratch.candidates.data();
+  std::int32_t running = counts[0];
+  for (int x = 0; x < width; ++x) {
+    running = std::min(running + 1, counts[x]);
+    candidates[x] = running;
+  }
+  std::int32_t bound = 0;
+  running = counts[width - 1];
+  for (int x = width - 1; x >= 0; --x) {
+    running = std::min(running + 1, counts[x]);
+    bound = std::max(bound, std::min(running, candidates[x]));
+  }
+  int candidate_count = 0;
+  for (int x = 0; x < width; ++x) {
+    candidates[candidate_count] = x;
+    candidate_count += counts[x] <= bound;
+  }
+
   int top = 0;
-  source[0] = 0;
-  height[0] = static_cast<double>(counts[0]) * counts[0];
+  source[0] = candidates[0];
+  height[0] = static_cast<double>(counts[source[0]]) * counts[source[0]] +
+    static_cast<double>(source[0]) * source[0];
   boundary[0] = -std::numeric_limits<double>::infinity();
-  for (int u = 1; u < width; ++u) {
+  for (int c = 1; c < candidate_count; ++c) {
+    const int u = candidates[c];
     const double count = counts[u];
     const double height_u = count * count + static_cast<double>(u) * u;
     double crossing;
