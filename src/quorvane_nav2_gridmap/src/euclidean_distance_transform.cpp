@@ -135,34 +135,43 @@ void squareRootsInPlace(float * row, int width)
   }
 }
 
-// Turns one row of column counts into Euclidean distances with Felzenszwalb's lower envelope of
-// the parabolas (x - i)^2 + count(i)^2. Heights and squared distances are integers held exactly
-// in doubles. An intersection of two parabolas that is not an integer lies at least
-// 1 / (2 width) from every integer, far beyond the rounding of one multiplication, so each pixel
-// still picks a parabola that is lowest there, and its squared distance is exact.
-void transformRow(
-  float * row, const std::int32_t * counts, int width, const double * half_reciprocal,
-  Scratch & scratch)
+// A distance no pixel of the row exceeds: pixel x has a zero pixel within |x - i| + count(i)
+// through any column i. `work` holds a row of scratch.
+std::int32_t distanceBound(const std::int32_t * counts, int width, std::int32_t * work)
 {
-  std::int32_t * source = scratch.source.data();
-  double * height = scratch.height.data();
-  double * boundary = scratch.boundary.data();
-  // Pixel x has a zero pixel within |x - i| + count(i) through any column i, so no pixel of the
-  // row is farther than `bound` from its nearest zero pixel, and a column whose count exceeds
-  // `bound` never gives a pixel its distance: only the other columns enter the envelope. On a
-  // grid strewn with obstacles that leaves out most columns, and with them most of the
-  // envelope's hard-to-predict pops.
-  std::int32_t * candidates = scratch.candidates.data();
   std::int32_t running = counts[0];
   for (int x = 0; x < width; ++x) {
     running = std::min(running + 1, counts[x]);
-    candidates[x] = running;
+    work[x] = running;
   }
   std::int32_t bound = 0;
   running = counts[width - 1];
   for (int x = width - 1; x >= 0; --x) {
     running = std::min(running + 1, counts[x]);
-    bound = std::max(bound, std::min(running, candidates[x]));
+    bound = std::max(bound, std::min(running, work[x]));
+  }
+  return bound;
+}
+
+// Turns one row of column counts into Euclidean distances with Felzenszwalb's lower envelope of
+// the parabolas (x - i)^2 + count(i)^2. Heights and squared distances are integers held exactly
+// in doubles. An intersection of two parabolas that is not an integer lies at least
+// 1 / (2 width) from every integer, far beyond the rounding of one multiplication, so each pixel
+// still picks a parabola that is lowest there, and its squared distance is exact.
+double transformRow(
+  float * row, const std::int32_t * counts, int width, std::int32_t bound,
+  const double * half_reciprocal, Scratch & scratch)
+{
+  std::int32_t * source = scratch.source.data();
+  double * height = scratch.height.data();
+  double * boundary = scratch.boundary.data();
+  // No pixel of the row is farther than `bound` from its nearest zero pixel, so a column whose
+  // count exceeds `bound` never gives a pixel its distance: only the other columns enter the
+  // envelope. On a grid strewn with obstacles that leaves out most columns, and with them most of
+  // the envelope's hard-to-predict pops.
+  std::int32_t * candidates = scratch.candidates.data();
+  if (bound < 0) {
+    bound = distanceBound(counts, width, candidates);
   }
   int candidate_count = 0;
   for (int x = 0; x < width; ++x) {
@@ -198,7 +207,7 @@ void transformRow(
   // Each parabola of the envelope holds the pixels up to its right crossing. Squared distances
   // are stored as floats while they are exact there (a parabola's largest value on its pixels
   // lies at one of their ends); a row that reaches beyond that is redone in double.
-  bool exact_in_float = true;
+  double largest = 0.0;
   int u = 0;
   for (int k = 0; k <= top && u < width; ++k) {
     const double limit = boundary[k + 1];
@@ -210,17 +219,17 @@ void transformRow(
     const double twice_source = 2.0 * source[k];
     const double first = u;
     const double last = end - 1;
-    exact_in_float = exact_in_float &&
-      base + first * (first - twice_source) < kExactFloatSquare &&
-      base + last * (last - twice_source) < kExactFloatSquare;
+    largest = std::max(
+      largest, std::max(
+        base + first * (first - twice_source), base + last * (last - twice_source)));
     for (; u < end; ++u) {
       const double position = u;
       row[u] = static_cast<float>(base + position * (position - twice_source));
     }
   }
-  if (exact_in_float) {
+  if (largest < kExactFloatSquare) {
     squareRootsInPlace(row, width);
-    return;
+    return largest;
   }
   u = 0;
   for (int k = 0; k <= top && u < width; ++k) {
@@ -234,6 +243,7 @@ void transformRow(
       row[u] = static_cast<float>(std::sqrt(height[k] + position * (position - 2.0 * source[k])));
     }
   }
+  return largest;
 }
 
 // The rows of one band, bottom to top: each row's counts are finished with the zero pixels
@@ -251,13 +261,17 @@ void transformBand(
   } else {
     std::fill_n(below, width, infinity);
   }
+  // A pixel is at most one farther from its nearest zero pixel than the pixel below it, so each
+  // row's largest distance bounds the next one's; the band's first row finds its own bound.
+  std::int32_t bound = -1;
   for (int y = bands.first(band + 1) - 1; y >= bands.first(band); --y) {
     float * row = distance.ptr<float>(y);
     loadCounts(row, counts, width);
     for (int x = 0; x < width; ++x) {
       below[x] = std::min(counts[x], below[x] + 1);
     }
-    transformRow(row, below, width, half_reciprocal, scratch);
+    const double largest = transformRow(row, below, width, bound, half_reciprocal, scratch);
+    bound = static_cast<std::int32_t>(std::sqrt(largest)) + 2;
   }
 }
 
