@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -17,36 +16,27 @@ namespace quorvane_nav2_gridmap
 namespace
 {
 
-// Columns per task of the column pass: wide enough for contiguous row segments, narrow enough
-// that the row above stays in the first-level cache.
+// Columns per task of the boundary pass: wide enough for contiguous row segments, narrow enough
+// that the running row stays in the first-level cache.
 constexpr int kColumnBlock = 512;
 constexpr int kBandsPerThread = 4;
+// Cells of the vertical counts one band keeps at a time: small enough to stay in the cache
+// between the band's downward and upward walks.
+constexpr std::int64_t kBandCells = std::int64_t{1} << 18;
 // Squares below this are exact in a float, so their float square root is the correctly rounded
 // one, the same a double square root rounded to float gives.
 constexpr double kExactFloatSquare = 16777216.0;
-
-// The column pass keeps its integer counts in the float cells of the output, which the row pass
-// then overwrites; copying through memcpy keeps that reinterpretation well defined.
-inline void loadCounts(const float * cells, std::int32_t * counts, int n)
-{
-  std::memcpy(counts, cells, static_cast<size_t>(n) * sizeof(std::int32_t));
-}
-
-inline void storeCounts(const std::int32_t * counts, float * cells, int n)
-{
-  std::memcpy(cells, counts, static_cast<size_t>(n) * sizeof(std::int32_t));
-}
 
 // Working rows of one thread, kept between rows and calls so no row allocates.
 struct Scratch
 {
   std::vector<std::int32_t> counts;
   std::vector<std::int32_t> below;
-  std::vector<std::int32_t> running;
   std::vector<std::int32_t> source;
   std::vector<std::int32_t> candidates;
   std::vector<double> height;
   std::vector<double> boundary;
+  std::vector<std::int32_t> above_counts;
 
   void reserve(int width)
   {
@@ -54,7 +44,6 @@ struct Scratch
     if (counts.size() < n) {
       counts.resize(n);
       below.resize(n);
-      running.resize(n);
       source.resize(n);
       candidates.resize(n);
       height.resize(n);
@@ -70,9 +59,11 @@ Scratch & threadScratch(int width)
   return scratch;
 }
 
-// Rows [first(band), first(band + 1)) form one band of the row pass. Each band walks its rows
-// upwards and finishes the column counts on the way, so it needs, for the row just below it, the
-// distance to the nearest zero pixel at or below that row.
+// Rows [first(band), first(band + 1)) form one band of the row pass. A band counts, per column,
+// the distance to the nearest zero pixel above (walking down) and below (walking back up), so it
+// needs both counts from just outside it; a column without any zero pixel counts from `infinity`
+// upwards, a value whose square exceeds every real squared distance in the image, so its parabola
+// never wins a row.
 struct Bands
 {
   int count;
@@ -83,40 +74,33 @@ struct Bands
   }
 };
 
-// Columns [begin, end): the distance of each pixel to the nearest zero pixel above it or on it,
-// stored as counts in the output's cells, and for every band but the last the distance from the
-// row below the band to the nearest zero pixel at or below it. A column without any zero pixel
-// counts from `infinity` upwards: its square exceeds every real squared distance in the image,
-// so its parabola never wins a row.
-void computeColumnCounts(
-  const cv::Mat & binary, cv::Mat & distance, int begin, int end, std::int32_t infinity,
-  const Bands & bands, std::int32_t * below_bands)
+// Columns [begin, end): for every band, the count entering it from above (at the row before it)
+// and from below (at the row after it), into row `band` of each table.
+void computeBandBoundaries(
+  const cv::Mat & binary, int begin, int end, std::int32_t infinity, const Bands & bands,
+  std::int32_t * from_above, std::int32_t * from_below)
 {
-  const int height = binary.rows;
   const int width = binary.cols;
   const int n = end - begin;
-  std::int32_t * running = threadScratch(n).running.data();
-  std::fill_n(running, n, infinity);
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t * pixels = binary.ptr<std::uint8_t>(y) + begin;
-    for (int x = 0; x < n; ++x) {
-      running[x] = pixels[x] == 0 ? 0 : running[x] + 1;
+  std::vector<std::int32_t> & running = threadScratch(width).counts;
+  std::fill_n(running.begin(), n, infinity);
+  for (int band = 0; band < bands.count; ++band) {
+    std::copy_n(running.begin(), n, from_above + static_cast<size_t>(band) * width + begin);
+    for (int y = bands.first(band); y < bands.first(band + 1); ++y) {
+      const std::uint8_t * pixels = binary.ptr<std::uint8_t>(y) + begin;
+      for (int x = 0; x < n; ++x) {
+        running[x] = pixels[x] == 0 ? 0 : running[x] + 1;
+      }
     }
-    storeCounts(running, distance.ptr<float>(y) + begin, n);
   }
-  if (bands.count == 1) {
-    return;
-  }
-  std::fill_n(running, n, infinity);
-  int band = bands.count - 2;
-  for (int y = height - 1; y >= 0 && band >= 0; --y) {
-    const std::uint8_t * pixels = binary.ptr<std::uint8_t>(y) + begin;
-    for (int x = 0; x < n; ++x) {
-      running[x] = pixels[x] == 0 ? 0 : running[x] + 1;
-    }
-    if (y == bands.first(band + 1)) {
-      std::copy_n(running, n, below_bands + static_cast<size_t>(band) * width + begin);
-      --band;
+  std::fill_n(running.begin(), n, infinity);
+  for (int band = bands.count - 1; band >= 0; --band) {
+    std::copy_n(running.begin(), n, from_below + static_cast<size_t>(band) * width + begin);
+    for (int y = bands.first(band + 1) - 1; y >= bands.first(band); --y) {
+      const std::uint8_t * pixels = binary.ptr<std::uint8_t>(y) + begin;
+      for (int x = 0; x < n; ++x) {
+        running[x] = pixels[x] == 0 ? 0 : running[x] + 1;
+      }
     }
   }
 }
@@ -246,54 +230,64 @@ double transformRow(
   return largest;
 }
 
-// The rows of one band, bottom to top: each row's counts are finished with the zero pixels
-// below, then turned into distances.
+// The rows of one band: down the band counting the nearest zero pixel above, then back up
+// counting the one below, turning each row into distances on the way up.
 void transformBand(
-  cv::Mat & distance, const Bands & bands, int band, const std::int32_t * below_bands,
-  std::int32_t infinity, const double * half_reciprocal)
+  const cv::Mat & binary, cv::Mat & distance, const Bands & bands, int band,
+  const std::int32_t * from_above, const std::int32_t * from_below, std::int32_t infinity,
+  const double * half_reciprocal)
 {
   const int width = distance.cols;
+  const int top_row = bands.first(band);
+  const int rows = bands.first(band + 1) - top_row;
   Scratch & scratch = threadScratch(width);
-  std::int32_t * counts = scratch.counts.data();
-  std::int32_t * below = scratch.below.data();
-  if (band + 1 < bands.count) {
-    std::copy_n(below_bands + static_cast<size_t>(band) * width, width, below);
-  } else {
-    std::fill_n(below, width, infinity);
+  std::vector<std::int32_t> & above = scratch.above_counts;
+  above.resize(static_cast<size_t>(rows) * width);
+  const std::int32_t * previous = from_above + static_cast<size_t>(band) * width;
+  for (int r = 0; r < rows; ++r) {
+    const std::uint8_t * pixels = binary.ptr<std::uint8_t>(top_row + r);
+    std::int32_t * counts = above.data() + static_cast<size_t>(r) * width;
+    for (int x = 0; x < width; ++x) {
+      counts[x] = pixels[x] == 0 ? 0 : previous[x] + 1;
+    }
+    previous = counts;
   }
+
+  std::int32_t * below = scratch.below.data();
+  std::int32_t * counts = scratch.counts.data();
+  std::copy_n(from_below + static_cast<size_t>(band) * width, width, below);
   // A pixel is at most one farther from its nearest zero pixel than the pixel below it, so each
   // row's largest distance bounds the next one's; the band's first row finds its own bound.
   std::int32_t bound = -1;
-  for (int y = bands.first(band + 1) - 1; y >= bands.first(band); --y) {
-    float * row = distance.ptr<float>(y);
-    loadCounts(row, counts, width);
+  for (int r = rows - 1; r >= 0; --r) {
+    const std::uint8_t * pixels = binary.ptr<std::uint8_t>(top_row + r);
+    const std::int32_t * from_top = above.data() + static_cast<size_t>(r) * width;
     for (int x = 0; x < width; ++x) {
-      below[x] = std::min(counts[x], below[x] + 1);
+      below[x] = pixels[x] == 0 ? 0 : below[x] + 1;
+      counts[x] = std::min(from_top[x], below[x]);
     }
-    const double largest = transformRow(row, below, width, bound, half_reciprocal, scratch);
+    float * row = distance.ptr<float>(top_row + r);
+    if (bound < 0) {
+      bound = distanceBound(counts, width, scratch.candidates.data());
+      if (bound >= infinity) {
+        // No column has a zero pixel, so the image has none.
+        for (int y = top_row; y <= top_row + r; ++y) {
+          std::fill_n(distance.ptr<float>(y), width, kNoZeroPixelDistance);
+        }
+        return;
+      }
+    }
+    const double largest = transformRow(row, counts, width, bound, half_reciprocal, scratch);
     bound = static_cast<std::int32_t>(std::sqrt(largest)) + 2;
   }
-}
-
-// A column either has a zero pixel, and then a finite count on the last row, or none at all.
-bool hasZeroPixel(const cv::Mat & column_counts, std::int32_t infinity)
-{
-  const float * last_row = column_counts.ptr<float>(column_counts.rows - 1);
-  for (int x = 0; x < column_counts.cols; ++x) {
-    std::int32_t count;
-    loadCounts(last_row + x, &count, 1);
-    if (count < infinity) {
-      return true;
-    }
-  }
-  return false;
 }
 
 // What one transform shares between its tasks, kept by the calling thread between calls so that
 // repeated transforms allocate nothing.
 struct SharedWork
 {
-  std::vector<std::int32_t> below_bands;
+  std::vector<std::int32_t> from_above;
+  std::vector<std::int32_t> from_below;
   std::vector<double> half_reciprocal;
 };
 
@@ -310,25 +304,32 @@ void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
   const int height = binary.rows;
   // Larger than any distance inside the image, small enough that its squares stay exact.
   const auto infinity = static_cast<std::int32_t>(width + height);
-  // A few bands per thread balance the load; one thread walks the image as a single band.
+  // Bands small enough for the cache, and a few per thread to balance the load.
   const int threads = cv::getNumThreads();
-  const Bands bands{threads > 1 ? std::min(height, threads * kBandsPerThread) : 1, height};
-  thread_local SharedWork shared;
-  shared.below_bands.resize(static_cast<size_t>(bands.count - 1) * width);
-  std::int32_t * below_bands = shared.below_bands.data();
+  const auto cache_bands = static_cast<int>(
+    (static_cast<std::int64_t>(width) * height + kBandCells - 1) / kBandCells);
+  const Bands bands{
+    std::min(height, std::max(cache_bands, threads > 1 ? threads * kBandsPerThread : 1)), height};
 
-  const int blocks = (width + kColumnBlock - 1) / kColumnBlock;
-  cv::parallel_for_(
-    cv::Range(0, blocks), [&](const cv::Range & range) {
-      for (int block = range.start; block < range.end; ++block) {
-        computeColumnCounts(
-          binary, distance, block * kColumnBlock, std::min(width, (block + 1) * kColumnBlock),
-          infinity, bands, below_bands);
-      }
-    });
-  if (!hasZeroPixel(distance, infinity)) {
-    distance.setTo(kNoZeroPixelDistance);
-    return;
+  thread_local SharedWork shared;
+  const auto table = static_cast<size_t>(bands.count) * width;
+  shared.from_above.resize(table);
+  shared.from_below.resize(table);
+  std::int32_t * from_above = shared.from_above.data();
+  std::int32_t * from_below = shared.from_below.data();
+  if (bands.count == 1) {
+    std::fill_n(from_above, width, infinity);
+    std::fill_n(from_below, width, infinity);
+  } else {
+    const int blocks = (width + kColumnBlock - 1) / kColumnBlock;
+    cv::parallel_for_(
+      cv::Range(0, blocks), [&](const cv::Range & range) {
+        for (int block = range.start; block < range.end; ++block) {
+          computeBandBoundaries(
+            binary, block * kColumnBlock, std::min(width, (block + 1) * kColumnBlock), infinity,
+            bands, from_above, from_below);
+        }
+      });
   }
 
   std::vector<double> & half_reciprocal = shared.half_reciprocal;
@@ -339,7 +340,8 @@ void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
   cv::parallel_for_(
     cv::Range(0, bands.count), [&](const cv::Range & range) {
       for (int band = range.start; band < range.end; ++band) {
-        transformBand(distance, bands, band, below_bands, infinity, reciprocals);
+        transformBand(
+          binary, distance, bands, band, from_above, from_below, infinity, reciprocals);
       }
     });
 }
