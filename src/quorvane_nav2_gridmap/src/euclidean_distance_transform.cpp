@@ -19,6 +19,7 @@ namespace
 // Columns per task of the boundary pass: wide enough for contiguous row segments, narrow enough
 // that the running row stays in the first-level cache.
 constexpr int kColumnBlock = 512;
+// Bands per thread when several run: enough for the pool to even out uneven bands.
 constexpr int kBandsPerThread = 4;
 // Cells of the vertical counts one band keeps at a time: small enough to stay in the cache
 // between the band's downward and upward walks.
@@ -27,7 +28,7 @@ constexpr std::int64_t kBandCells = std::int64_t{1} << 18;
 // one, the same a double square root rounded to float gives.
 constexpr double kExactFloatSquare = 16777216.0;
 
-// Working rows of one thread, kept between rows and calls so no row allocates.
+// Working rows of one thread, kept between rows and calls so that no row allocates.
 struct Scratch
 {
   std::vector<std::int32_t> counts;
