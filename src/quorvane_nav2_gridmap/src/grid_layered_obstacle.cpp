@@ -407,8 +407,8 @@ void GridObstacleType::updatePriorityPassageDistances(std::size_t passage_cells)
     obs_type_grid_map_->getWidth(), obs_type_grid_map_->getHeight(),
     obs_type_grid_map_->getResolution(), obs_type_grid_map_->getOriginX(),
     obs_type_grid_map_->getOriginY()};
-  // The passage cells follow from the zones and the window alone: while neither changes, the
-  // distances of the last computation still hold.
+  // The passage cells follow from the zones and the window alone (no camera category carries the
+  // passage bit): while neither changes, the distances of the last computation still hold.
   const bool unchanged = !priority_passage_dist_map_.empty() &&
     passage_zones_ == priority_passage_objs_ && passage_window_ == window;
   if (unchanged) {
