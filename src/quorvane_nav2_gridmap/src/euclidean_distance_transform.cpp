@@ -283,15 +283,6 @@ void transformBand(
   }
 }
 
-// What one transform shares between its tasks, kept by the calling thread between calls so that
-// repeated transforms allocate nothing.
-struct SharedWork
-{
-  std::vector<std::int32_t> from_above;
-  std::vector<std::int32_t> from_below;
-  std::vector<double> half_reciprocal;
-};
-
 }  // namespace
 
 void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
@@ -312,12 +303,13 @@ void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
   const Bands bands{
     std::min(height, std::max(cache_bands, threads > 1 ? threads * kBandsPerThread : 1)), height};
 
-  thread_local SharedWork shared;
+  // What the tasks share lives with this call: the pool's threads read it, and only the call
+  // knows when they are done with it.
   const auto table = static_cast<size_t>(bands.count) * width;
-  shared.from_above.resize(table);
-  shared.from_below.resize(table);
-  std::int32_t * from_above = shared.from_above.data();
-  std::int32_t * from_below = shared.from_below.data();
+  std::vector<std::int32_t> above_tables(table);
+  std::vector<std::int32_t> below_tables(table);
+  std::int32_t * from_above = above_tables.data();
+  std::int32_t * from_below = below_tables.data();
   if (bands.count == 1) {
     std::fill_n(from_above, width, infinity);
     std::fill_n(from_below, width, infinity);
@@ -333,9 +325,9 @@ void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
       });
   }
 
-  std::vector<double> & half_reciprocal = shared.half_reciprocal;
-  for (auto gap = static_cast<int>(half_reciprocal.size()); gap < width; ++gap) {
-    half_reciprocal.push_back(gap == 0 ? 0.0 : 1.0 / (2.0 * gap));
+  std::vector<double> half_reciprocal(static_cast<size_t>(width));
+  for (int gap = 1; gap < width; ++gap) {
+    half_reciprocal[static_cast<size_t>(gap)] = 1.0 / (2.0 * gap);
   }
   const double * reciprocals = half_reciprocal.data();
   cv::parallel_for_(
