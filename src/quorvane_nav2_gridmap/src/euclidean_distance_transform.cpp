@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "quorvane_nav2_gridmap/parallel_for.hpp"
+
 namespace quorvane_nav2_gridmap
 {
 
@@ -315,7 +317,7 @@ void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
     std::fill_n(from_below, width, infinity);
   } else {
     const int blocks = (width + kColumnBlock - 1) / kColumnBlock;
-    cv::parallel_for_(
+    parallelFor(
       cv::Range(0, blocks), [&](const cv::Range & range) {
         for (int block = range.start; block < range.end; ++block) {
           computeBandBoundaries(
@@ -330,7 +332,7 @@ void euclideanDistanceTransform(const cv::Mat & binary, cv::Mat & distance)
     half_reciprocal[static_cast<size_t>(gap)] = 1.0 / (2.0 * gap);
   }
   const double * reciprocals = half_reciprocal.data();
-  cv::parallel_for_(
+  parallelFor(
     cv::Range(0, bands.count), [&](const cv::Range & range) {
       for (int band = range.start; band < range.end; ++band) {
         transformBand(

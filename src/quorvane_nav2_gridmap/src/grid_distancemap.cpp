@@ -4,14 +4,13 @@
 #include <mutex>
 #include <utility>
 
-#include <opencv2/core/utility.hpp>
-
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "pluginlib/class_list_macros.hpp"
 #include "rclcpp/clock.hpp"
 
 #include "quorvane_nav2_gridmap/logger.hpp"
 #include "quorvane_nav2_gridmap/occupancy_grid_view.hpp"
+#include "quorvane_nav2_gridmap/parallel_for.hpp"
 
 namespace quorvane_nav2_gridmap
 {
@@ -127,7 +126,7 @@ void GridDistanceMap::markObstacles()
   const std::size_t cells = buffer_cells_;
   const int parts = static_cast<int>(std::min<std::size_t>(
       (cells + kCellsPerMarkingTask - 1) / kCellsPerMarkingTask, 1024));
-  cv::parallel_for_(
+  parallelFor(
     cv::Range(0, parts), [costs, pixels, cells, parts](const cv::Range & range) {
       const std::size_t begin = cells * range.start / parts;
       const std::size_t end = cells * range.end / parts;
