@@ -1,21 +1,21 @@
-// Update time of the distance map beside its parts: a bare OpenCV precise distance transform,
-// the library's exact transform, and a memcpy of the same cells, so that the plugin's overhead
-// over the transform shows.
+// The distance map's update as a host calls it, against OpenCV's precise distance transform of the
+// same grid, alternating in one loop: once with OpenCV held to one thread for both, once with
+// OpenCV's default thread count for both.
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <memory>
 #include <random>
-#include <vector>
+#include <string>
 
+#include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "nav2_costmap_2d/costmap_2d.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 
-#include "quorvane_nav2_gridmap/euclidean_distance_transform.hpp"
+#include "paired_timing.hpp"
 #include "quorvane_nav2_gridmap/grid_distance_map.hpp"
 
 namespace
@@ -34,6 +34,7 @@ std::unique_ptr<nav2_costmap_2d::Costmap2D> randomCostmap(unsigned int width, un
   return costmap;
 }
 
+// The obstacle image OpenCV is given: what the plugin builds from the same costmap.
 cv::Mat obstacleImage(const nav2_costmap_2d::Costmap2D & costmap)
 {
   const int rows = static_cast<int>(costmap.getSizeInCellsY());
@@ -44,79 +45,61 @@ cv::Mat obstacleImage(const nav2_costmap_2d::Costmap2D & costmap)
   return image;
 }
 
-void setCells(benchmark::State & state)
+// Restores OpenCV's default thread count however the benchmark ends.
+class OpenCvThreads
 {
-  state.SetItemsProcessed(state.iterations() * state.range(0) * state.range(1));
-}
+public:
+  explicit OpenCvThreads(bool single)
+  {
+    cv::setNumThreads(single ? 1 : -1);
+  }
+  ~OpenCvThreads() {cv::setNumThreads(-1);}
+  OpenCvThreads(const OpenCvThreads &) = delete;
+  OpenCvThreads & operator=(const OpenCvThreads &) = delete;
+};
 
-void BM_GridDistanceMapUpdate(benchmark::State & state)
+void distanceMapUpdate(benchmark::State & state, bool single_thread)
 {
-  auto costmap = randomCostmap(
-    static_cast<unsigned int>(state.range(0)), static_cast<unsigned int>(state.range(1)));
-  auto node = std::make_shared<rclcpp_lifecycle::LifecycleNode>("bench_distance_map");
+  const auto width = static_cast<unsigned int>(state.range(0));
+  const auto height = static_cast<unsigned int>(state.range(1));
+  const OpenCvThreads threads(single_thread);
+  auto costmap = randomCostmap(width, height);
+  auto node = std::make_shared<rclcpp_lifecycle::LifecycleNode>(
+    "bench_distance_map_" + std::to_string(width) + "x" + std::to_string(height) +
+    (single_thread ? "_1" : "_n"));
   quorvane_nav2_gridmap::GridDistanceMap map;
   map.initialize("distance", node, "map", nullptr, costmap.get(), nullptr);
-  for (auto _ : state) {
-    map.updateMap();
-    benchmark::DoNotOptimize(map.getDistance(0, 0));
-  }
-  setCells(state);
-}
-
-void BM_OpenCvDistanceTransform(benchmark::State & state)
-{
-  auto costmap = randomCostmap(
-    static_cast<unsigned int>(state.range(0)), static_cast<unsigned int>(state.range(1)));
   const cv::Mat image = obstacleImage(*costmap);
   cv::Mat distance(image.size(), CV_32FC1);
-  for (auto _ : state) {
-    cv::distanceTransform(image, distance, cv::DIST_L2, cv::DIST_MASK_PRECISE, CV_32F);
-    benchmark::DoNotOptimize(distance.data);
-  }
-  setCells(state);
-}
-
-void BM_ExactDistanceTransform(benchmark::State & state)
-{
-  auto costmap = randomCostmap(
-    static_cast<unsigned int>(state.range(0)), static_cast<unsigned int>(state.range(1)));
-  const cv::Mat image = obstacleImage(*costmap);
-  cv::Mat distance(image.size(), CV_32FC1);
-  for (auto _ : state) {
-    quorvane_nav2_gridmap::euclideanDistanceTransform(image, distance);
-    benchmark::DoNotOptimize(distance.data);
-  }
-  setCells(state);
-}
-
-void BM_MemcpyCells(benchmark::State & state)
-{
-  auto costmap = randomCostmap(
-    static_cast<unsigned int>(state.range(0)), static_cast<unsigned int>(state.range(1)));
-  const size_t cells = static_cast<size_t>(state.range(0)) * static_cast<size_t>(state.range(1));
-  std::vector<unsigned char> copy(cells);
-  for (auto _ : state) {
-    std::memcpy(copy.data(), costmap->getCharMap(), cells);
-    benchmark::DoNotOptimize(copy.data());
-    benchmark::ClobberMemory();
-  }
-  setCells(state);
+  const std::string figure = "distance_map_" + std::to_string(width) + "x" +
+    std::to_string(height) + (single_thread ? "_1thread" : "_default_threads");
+  quorvane_bench::runPaired(
+    state, figure,
+    [&map]() {
+      map.updateMap();
+      benchmark::DoNotOptimize(map.getDistance(0, 0));
+    },
+    [&image, &distance]() {
+      cv::distanceTransform(image, distance, cv::DIST_L2, cv::DIST_MASK_PRECISE, CV_32F);
+      benchmark::DoNotOptimize(distance.data);
+    });
 }
 
 void gridSizes(benchmark::internal::Benchmark * benchmark)
 {
   benchmark->ArgNames({"width", "height"});
-  benchmark->Args({500, 500});
-  benchmark->Args({1000, 1000});
+  benchmark->Args({200, 200});
   benchmark->Args({2000, 2000});
+  benchmark->Args({4000, 4000});
   benchmark->Args({6000, 1000});
+  benchmark->Args({1000, 6000});
+  benchmark->UseManualTime();
+  benchmark->MinTime(1.0);
   benchmark->Unit(benchmark::kMillisecond);
 }
 
-BENCHMARK(BM_GridDistanceMapUpdate)->Apply(gridSizes);
-BENCHMARK(BM_OpenCvDistanceTransform)->Apply(gridSizes);
-BENCHMARK(BM_ExactDistanceTransform)->Apply(gridSizes);
-BENCHMARK(BM_MemcpyCells)->Apply(gridSizes);
+BENCHMARK_CAPTURE(distanceMapUpdate, one_thread, true)->Apply(gridSizes);
+BENCHMARK_CAPTURE(distanceMapUpdate, default_threads, false)->Apply(gridSizes);
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 
 #include "quorvane_nav2_gridmap/logger.hpp"
 #include "quorvane_nav2_gridmap/occupancy_grid_view.hpp"
+#include "quorvane_nav2_gridmap/parallel_for.hpp"
 
 namespace quorvane_nav2_gridmap
 {
@@ -20,6 +21,8 @@ namespace
 constexpr unsigned char kObstacleCost = nav2_costmap_2d::LETHAL_OBSTACLE;
 constexpr std::uint8_t kObstaclePixel = 0;
 constexpr std::uint8_t kFreePixel = 255;
+// Small grids are marked in one go: a task costs more than marking this many cells.
+constexpr std::size_t kCellsPerMarkingTask = 1 << 18;
 
 }  // namespace
 
@@ -119,9 +122,18 @@ void GridDistanceMap::markObstacles()
 {
   const unsigned char * costs = costmap_->getCharMap();
   auto * pixels = static_cast<std::uint8_t *>(obstacle_buffer_.data());
-  for (std::size_t i = 0; i < buffer_cells_; ++i) {
-    pixels[i] = costs[i] >= kObstacleCost ? kObstaclePixel : kFreePixel;
-  }
+  // Shared out like the transform that follows, so the costmap is held no longer than need be.
+  const std::size_t cells = buffer_cells_;
+  const int parts = static_cast<int>(std::min<std::size_t>(
+      (cells + kCellsPerMarkingTask - 1) / kCellsPerMarkingTask, 1024));
+  parallelFor(
+    cv::Range(0, parts), [costs, pixels, cells, parts](const cv::Range & range) {
+      const std::size_t begin = cells * range.start / parts;
+      const std::size_t end = cells * range.end / parts;
+      for (std::size_t i = begin; i < end; ++i) {
+        pixels[i] = costs[i] >= kObstacleCost ? kObstaclePixel : kFreePixel;
+      }
+    });
 }
 
 unsigned int GridDistanceMap::getCost(unsigned int mx, unsigned int my, bool enable)

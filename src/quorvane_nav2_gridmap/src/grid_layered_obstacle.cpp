@@ -7,6 +7,7 @@
 #include <sstream>
 #include <utility>
 
+#include <opencv2/imgproc.hpp>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 #include <pcl_conversions/pcl_conversions.h>
@@ -374,15 +375,22 @@ std::size_t GridObstacleType::writePriorityPassages()
   ObsTypeBitMap bits;
   bits.reset();
   bits.or_with(OBS_TYPE_PRIORITY_PASSAGE);
-  std::size_t count = 0;
   const unsigned int width = obs_type_grid_map_->getWidth();
+  // The written cells are kept (capacity and all) for the distance computation.
+  passage_cells_.clear();
   walkZoneCells(
     priority_passage_objs_,
-    [this, &bits, &count, width](unsigned int mx, unsigned int my, double, double) {
+    [this, &bits, width](unsigned int mx, unsigned int my, double, double) {
       obs_type_grid_map_->merge(my * width + mx, bits);
-      ++count;
+      passage_cells_.push_back(cv::Point(static_cast<int>(mx), static_cast<int>(my)));
     });
-  return count;
+  return passage_cells_.size();
+}
+
+bool GridObstacleType::PassageWindow::operator==(const PassageWindow & other) const
+{
+  return width == other.width && height == other.height && resolution == other.resolution &&
+         origin_x == other.origin_x && origin_y == other.origin_y;
 }
 
 void GridObstacleType::updatePriorityPassageDistances(std::size_t passage_cells)
@@ -391,25 +399,52 @@ void GridObstacleType::updatePriorityPassageDistances(std::size_t passage_cells)
     // Without passage cells there is nothing to measure; the matrix is released.
     has_priority_passage_ = false;
     priority_passage_dist_map_ = cv::Mat();
+    passage_zones_.clear();
     return;
   }
   has_priority_passage_ = true;
-  const int rows = static_cast<int>(obs_type_grid_map_->getHeight());
-  const int cols = static_cast<int>(obs_type_grid_map_->getWidth());
-  // The cells outside every passage are the zero pixels the distances are measured to.
-  cv::Mat mask(rows, cols, CV_8UC1);
-  for (int row = 0; row < rows; ++row) {
-    auto * mask_row = mask.ptr<std::uint8_t>(row);
-    for (int col = 0; col < cols; ++col) {
-      const ObsTypeBitMap cell =
-        obs_type_grid_map_->get(static_cast<unsigned int>(col), static_cast<unsigned int>(row));
-      mask_row[col] = cell.any(OBS_TYPE_PRIORITY_PASSAGE) ? 255 : 0;
-    }
+  const PassageWindow window{
+    obs_type_grid_map_->getWidth(), obs_type_grid_map_->getHeight(),
+    obs_type_grid_map_->getResolution(), obs_type_grid_map_->getOriginX(),
+    obs_type_grid_map_->getOriginY()};
+  // The passage cells follow from the zones and the window alone (no camera category carries the
+  // passage bit): while neither changes, the distances of the last computation still hold.
+  const bool unchanged = !priority_passage_dist_map_.empty() &&
+    passage_zones_ == priority_passage_objs_ && passage_window_ == window;
+  if (unchanged) {
+    return;
   }
-  // OpenCV's own transform is wrong on grids wider than 4096 columns; the library's is exact.
-  cv::Mat distances;
+  const int rows = static_cast<int>(window.height);
+  const int cols = static_cast<int>(window.width);
+  if (priority_passage_dist_map_.rows != rows || priority_passage_dist_map_.cols != cols) {
+    priority_passage_dist_map_ = cv::Mat::zeros(rows, cols, CV_32FC1);
+  } else {
+    priority_passage_dist_map_(passage_box_).setTo(0.0f);
+  }
+  passage_box_ = passageBox(rows, cols);
+  // Inside the box, the cells outside every passage are the zero pixels the distances are
+  // measured to. A zero cell outside the box is never nearer than its projection onto the box's
+  // border ring, which holds no passage cell (where the box is clipped by the grid, there is no
+  // cell beyond it), so the box alone gives the exact distances.
+  passage_mask_buffer_.assign(static_cast<size_t>(passage_box_.area()), 0);
+  cv::Mat mask(passage_box_.size(), CV_8UC1, passage_mask_buffer_.data());
+  for (const cv::Point & cell : passage_cells_) {
+    mask.at<std::uint8_t>(cell - passage_box_.tl()) = 255;
+  }
+  cv::Mat distances = priority_passage_dist_map_(passage_box_);
   euclideanDistanceTransform(mask, distances);
-  priority_passage_dist_map_ = distances;
+  passage_zones_ = priority_passage_objs_;
+  passage_window_ = window;
+}
+
+cv::Rect GridObstacleType::passageBox(int rows, int cols) const
+{
+  cv::Rect box = cv::boundingRect(passage_cells_);
+  box.x -= 1;
+  box.y -= 1;
+  box.width += 2;
+  box.height += 2;
+  return box & cv::Rect(0, 0, cols, rows);
 }
 
 void GridObstacleType::publishZoneCloud() const

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -571,6 +572,71 @@ TEST_F(GridObstacleTypeTest, PassageDistancesAreExactOnAGridWiderThan4096Cells)
     }
   }
   EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(GridObstacleTypeTest, PassageDistancesFollowAMovingWindowExactly)
+{
+  writeMap(
+    "zones", "m1",
+    {block("priority passage", 6, 6, 10, 10), block("priority passage", 13, 2, 16, 4)});
+  selectMap("zones", "m1");
+  auto node = configured("zones");
+  node->activate();
+  auto map_publisher = helper_->create_publisher<nav_msgs::msg::OccupancyGrid>(
+    "/zones_costmap/map", rclcpp::QoS(1).transient_local().reliable());
+  auto & maps = *node->multi_grid_map_;
+  auto * master = node->costmap_ros_->getLayeredCostmap()->getCostmap();
+  // Back and forth, with the passages cut by the window's left and lower edges on the way.
+  for (const auto & [origin_x, origin_y] : std::vector<std::pair<double, double>>{
+      {0.0, 0.0}, {4.0, 0.5}, {-1.0, 2.0}, {0.0, 0.0}})
+  {
+    nav_msgs::msg::OccupancyGrid map;
+    map.header.frame_id = "map";
+    map.info.resolution = 0.5f;
+    map.info.width = 20;
+    map.info.height = 20;
+    map.info.origin.position.x = origin_x;
+    map.info.origin.position.y = origin_y;
+    map.info.origin.orientation.w = 1.0;
+    map.data.assign(400, 0);
+    map_publisher->publish(map);
+    const auto moved = [master, x = origin_x, y = origin_y]() {
+        std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*master->getMutex());
+        return master->getOriginX() == x && master->getOriginY() == y;
+      };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!moved() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(moved()) << "the costmap did not take the map at (" << origin_x << ", " <<
+      origin_y << ")";
+    maps.updateMap();
+    ASSERT_TRUE(maps.hasPriorityPassage());
+
+    std::vector<std::pair<int, int>> outside;
+    for (int my = 0; my < 20; ++my) {
+      for (int mx = 0; mx < 20; ++mx) {
+        if (!maps.inPriorityPassage(mx, my, 0)) {
+          outside.emplace_back(mx, my);
+        }
+      }
+    }
+    int wrong = 0;
+    for (int my = 0; my < 20; ++my) {
+      for (int mx = 0; mx < 20; ++mx) {
+        int nearest = 0;
+        if (maps.inPriorityPassage(mx, my, 0)) {
+          nearest = 800;
+          for (const auto & [x, y] : outside) {
+            nearest = std::min(nearest, (x - mx) * (x - mx) + (y - my) * (y - my));
+          }
+        }
+        const float expected = static_cast<float>(std::sqrt(static_cast<double>(nearest)));
+        wrong += maps.getPriorityPassageBoundaryDist(mx, my) != expected ? 1 : 0;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << "window origin (" << origin_x << ", " << origin_y << ")";
+  }
 }
 
 TEST_F(GridObstacleTypeTest, ViewsShowTheZonesAndTheGrid)

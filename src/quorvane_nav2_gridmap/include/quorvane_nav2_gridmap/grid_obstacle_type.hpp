@@ -5,6 +5,7 @@
 // the depth cameras' observations and the current map's narrow-corridor and priority-passage zones.
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -87,6 +88,19 @@ private:
   std::size_t writeNarrowCorridors();
   std::size_t writePriorityPassages();
   void updatePriorityPassageDistances(std::size_t passage_cells);
+  // The passage cells' bounding box grown by one cell, within the grid.
+  cv::Rect passageBox(int rows, int cols) const;
+
+  // The grid placement the passage distances were computed for.
+  struct PassageWindow
+  {
+    unsigned int width;
+    unsigned int height;
+    double resolution;
+    double origin_x;
+    double origin_y;
+    bool operator==(const PassageWindow & other) const;
+  };
   void publishZoneCloud() const;
   void publishGridView();
 
@@ -106,6 +120,13 @@ private:
   std::filesystem::path map_meta_yaml_file_;
   std::shared_ptr<rclcpp::Publisher<sensor_msgs::msg::PointCloud2>> mark_objs_pub_;
   std::atomic<bool> map_changed_{false};
+  // Working state of the passage distances, kept so that an update that changes neither the
+  // zones nor the window recomputes nothing and one that does allocates nothing new.
+  std::vector<cv::Point> passage_cells_;
+  Zones passage_zones_;
+  PassageWindow passage_window_{};
+  cv::Rect passage_box_;
+  std::vector<std::uint8_t> passage_mask_buffer_;
 };
 
 // Logs the map coordinates of every priority-passage zone, one line per zone.

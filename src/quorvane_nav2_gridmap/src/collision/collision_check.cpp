@@ -1,6 +1,7 @@
 #include "quorvane_nav2_gridmap/collision/collision_check.hpp"
 
 #include <cmath>
+#include <cstring>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,30 @@ namespace
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kLethalCost = 254.0;
 constexpr int kPoseScoreErrorCode = 101100018;
+
+// A copy of a costmap that takes later states of a costmap of the same size into its own
+// storage: a controller checks many times a second, and a fresh costmap per check would allocate
+// and fault in the whole grid each time.
+class CostmapSnapshot : public nav2_costmap_2d::Costmap2D
+{
+public:
+  explicit CostmapSnapshot(const nav2_costmap_2d::Costmap2D & master)
+  : Costmap2D(master) {}
+
+  bool fits(const nav2_costmap_2d::Costmap2D & master) const
+  {
+    return master.getSizeInCellsX() == size_x_ && master.getSizeInCellsY() == size_y_;
+  }
+
+  // Only for a costmap that fits.
+  void copyFrom(const nav2_costmap_2d::Costmap2D & master)
+  {
+    resolution_ = master.getResolution();
+    origin_x_ = master.getOriginX();
+    origin_y_ = master.getOriginY();
+    std::memcpy(costmap_, master.getCharMap(), static_cast<size_t>(size_x_) * size_y_);
+  }
+};
 
 }  // namespace
 
@@ -153,7 +178,13 @@ void CollisionCheck::takeSnapshot()
       std::make_error_code(std::errc::operation_not_permitted), "the costmap has no mutex");
   }
   std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*mutex);
-  costmap_snapshot_ = std::make_shared<nav2_costmap_2d::Costmap2D>(*master);
+  // Only this function creates the snapshot, always as a CostmapSnapshot.
+  auto * snapshot = static_cast<CostmapSnapshot *>(costmap_snapshot_.get());
+  if (snapshot != nullptr && snapshot->fits(*master)) {
+    snapshot->copyFrom(*master);
+  } else {
+    costmap_snapshot_ = std::make_shared<CostmapSnapshot>(*master);
+  }
   lock.unlock();
   collision_checker_.setCostmap(costmap_snapshot_);
 }

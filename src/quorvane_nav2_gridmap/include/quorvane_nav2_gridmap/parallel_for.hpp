@@ -1,0 +1,49 @@
+#ifndef QUORVANE_NAV2_GRIDMAP__PARALLEL_FOR_HPP_
+#define QUORVANE_NAV2_GRIDMAP__PARALLEL_FOR_HPP_
+
+// cv::parallel_for_ as the library uses it: the tasks run on OpenCV's thread pool, and the caller
+// sees everything they wrote once it returns. The pool synchronises inside libraries that
+// ThreadSanitizer does not instrument, so under it the hand-over is announced explicitly;
+// otherwise this is cv::parallel_for_ itself.
+
+#include <utility>
+
+#include <opencv2/core/utility.hpp>
+
+#if defined(__SANITIZE_THREAD__)
+#define QUORVANE_ANNOUNCE_HAND_OVER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QUORVANE_ANNOUNCE_HAND_OVER 1
+#endif
+#endif
+
+#if defined(QUORVANE_ANNOUNCE_HAND_OVER)
+extern "C" void __tsan_acquire(void * address);
+extern "C" void __tsan_release(void * address);
+#endif
+
+namespace quorvane_nav2_gridmap
+{
+
+template<typename Body>
+void parallelFor(const cv::Range & range, Body && body)
+{
+#if defined(QUORVANE_ANNOUNCE_HAND_OVER)
+  int hand_over = 0;
+  __tsan_release(&hand_over);
+  cv::parallel_for_(
+    range, [&body, &hand_over](const cv::Range & part) {
+      __tsan_acquire(&hand_over);
+      body(part);
+      __tsan_release(&hand_over);
+    });
+  __tsan_acquire(&hand_over);
+#else
+  cv::parallel_for_(range, std::forward<Body>(body));
+#endif
+}
+
+}  // namespace quorvane_nav2_gridmap
+
+#endif  // QUORVANE_NAV2_GRIDMAP__PARALLEL_FOR_HPP_
