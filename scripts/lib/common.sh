@@ -27,7 +27,7 @@ configure_flavour() {
       ;;
     address)
       build_base="$repo_root/build-asan"; install_base="$repo_root/install-asan"
-      local f="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+      local f="-fsanitize=address,undefined,float-cast-overflow -fno-omit-frame-pointer -fno-sanitize-recover=undefined,float-cast-overflow"
       flavour_args=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_C_FLAGS=$f" "-DCMAKE_CXX_FLAGS=$f"
         "-DCMAKE_EXE_LINKER_FLAGS=$f" "-DCMAKE_SHARED_LINKER_FLAGS=$f" "-DCMAKE_MODULE_LINKER_FLAGS=$f")
       ;;

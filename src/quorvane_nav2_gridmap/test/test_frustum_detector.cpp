@@ -176,6 +176,38 @@ TEST_F(FrustumDetectorTest, InvalidCameraDataIsLoggedAndReplaced)
   EXPECT_FALSE(no_height.isInsideFrustum(pcl::PointXYZ(2.0f, 0.0f, 1.0f)));
 }
 
+TEST_F(FrustumDetectorTest, AbsurdCameraInfoIsNamedAndCannotBlowUpTheGrid)
+{
+  EXPECT_EQ(FrustumDetector::cameraInfoDefect(cameraInfo(), 0.3f, 8.0f, 0.0881f, 0.05f), "");
+  // A zero-sized image is settled by the detector itself (it then sees nothing).
+  EXPECT_EQ(FrustumDetector::cameraInfoDefect(cameraInfo(640, 0), 0.3f, 8.0f, 0.0881f, 0.05f), "");
+
+  auto huge = cameraInfo(0xffffffffu, 0xffffffffu);
+  auto myopic = cameraInfo();
+  myopic.p[0] = myopic.p[5] = 1e-3;
+  auto mirrored = cameraInfo();
+  mirrored.p[0] = -320.0;
+  auto not_finite = cameraInfo();
+  not_finite.p[3] = kNaN;
+  auto far_baseline = cameraInfo();
+  far_baseline.p[3] = 1e9;
+  for (const auto & info : {huge, myopic, mirrored, not_finite, far_baseline}) {
+    EXPECT_NE(FrustumDetector::cameraInfoDefect(info, 0.3f, 8.0f, 0.0881f, 0.05f), "")
+      << info.width << " " << info.p[0] << " " << info.p[3];
+  }
+  // A sane camera with bins far finer than any real configuration would still need a huge grid.
+  EXPECT_NE(FrustumDetector::cameraInfoDefect(cameraInfo(), 0.3f, 8.0f, 1e-4f, 1e-4f), "");
+
+  // Built anyway, such a detector keeps a bounded grid and clears nothing.
+  for (const auto & info : {huge, myopic}) {
+    FrustumDetector detector(info, 0.5f, 4.0f, 0.0881f, 0.05f, 0.0f, strategy_);
+    refill(detector, {pointsOf({{2.0f, 0.0f, 1.0f}})});
+    EXPECT_LE(static_cast<double>(detector.grid().size()), FrustumDetector::kMaxGridCells);
+    const std::int32_t status = detector.checkPointFrustumStatus(pcl::PointXYZ(2.0f, 0.1f, 1.0f), true);
+    EXPECT_NE(status, FrustumDetector::kSeenInSameCell);
+  }
+}
+
 TEST_F(FrustumDetectorTest, NonPositiveResolutionsFallBackOneByOne)
 {
   const FrustumDetector range(cameraInfo(), 0.5f, 4.0f, 0.2f, -1.0f, 0.0f, strategy_);

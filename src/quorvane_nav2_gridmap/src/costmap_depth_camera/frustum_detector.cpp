@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <utility>
 
+#include <fmt/format.h>
 #include <pcl_ros/transforms.hpp>
 
 namespace costmap_depth_camera
@@ -21,10 +24,83 @@ Eigen::Index binCount(float span, float resolution)
   if (!(std::isfinite(count) && count > 0.0f)) {
     return 0;
   }
-  return static_cast<Eigen::Index>(count);
+  // Beyond the cap the exact count does not matter: such a grid is never built.
+  return static_cast<Eigen::Index>(
+    std::min(static_cast<double>(count), FrustumDetector::kMaxGridCells + 1.0));
+}
+
+// Wider than any depth camera's image, on either side.
+constexpr std::uint32_t kMaxImageSide = 16384;
+// The half view tangent of a lens of about 174 degrees; smaller focal lengths are a broken
+// calibration, not a lens.
+constexpr double kMaxHalfViewTangent = 20.0;
+constexpr float kDefaultThetaResolution = 0.0881f;
+constexpr float kDefaultRResolution = 0.05f;
+
+// The view distances as CameraFrustumParam settles them, without its log lines.
+std::pair<double, double> settledViewDistances(float view_min_distance, float view_max_distance)
+{
+  const double near = std::isfinite(view_min_distance) && view_min_distance >= 0.0f ?
+    view_min_distance : 0.0;
+  const double far = std::isfinite(view_max_distance) && view_max_distance >= near ?
+    view_max_distance : near;
+  return {near, far};
 }
 
 }  // namespace
+
+std::string FrustumDetector::cameraInfoDefect(
+  const sensor_msgs::msg::CameraInfo & info, float view_min_distance, float view_max_distance,
+  float theta_resolution, float r_resolution)
+{
+  if (info.width > kMaxImageSide || info.height > kMaxImageSide) {
+    return fmt::format(
+      "its image of {} x {} pixels is larger than {} pixels on a side", info.width, info.height,
+      kMaxImageSide);
+  }
+  for (const double entry : info.p) {
+    if (!std::isfinite(entry)) {
+      return "its projection matrix holds a non-finite entry";
+    }
+  }
+  const auto & p = info.p;
+  if (!(p[0] > 0.0 && p[5] > 0.0)) {
+    return fmt::format("its focal lengths fx {} and fy {} are not positive", p[0], p[5]);
+  }
+  const double width = info.width;
+  const double height = info.height;
+  const double half_tangent_x = std::max(std::fabs(p[2]), std::fabs(width - p[2])) / p[0];
+  const double half_tangent_y = std::max(std::fabs(p[6]), std::fabs(height - p[6])) / p[5];
+  if (half_tangent_x > kMaxHalfViewTangent || half_tangent_y > kMaxHalfViewTangent) {
+    return fmt::format(
+      "its focal lengths fx {} and fy {} give a view wider than {:.0f} degrees", p[0], p[5],
+      2.0 * std::atan(kMaxHalfViewTangent) * 180.0 / M_PI);
+  }
+
+  // The grid spans at most one turn in azimuth, and in range at most the distance of the
+  // farthest frustum corner from the sensor, whatever the camera's pose.
+  const auto [near, far] = settledViewDistances(view_min_distance, view_max_distance);
+  double reach = 0.0;
+  for (const double depth : {near, far}) {
+    for (const double u : {0.0, width}) {
+      for (const double v : {0.0, height}) {
+        const double x = ((u - p[2]) * depth - p[3]) / p[0];
+        const double y = ((v - p[6]) * depth - p[7]) / p[5];
+        reach = std::max(reach, std::sqrt(x * x + y * y + depth * depth));
+      }
+    }
+  }
+  const double theta = theta_resolution > 0.0f ? theta_resolution : kDefaultThetaResolution;
+  const double r = r_resolution > 0.0f ? r_resolution : kDefaultRResolution;
+  const double columns = std::ceil(kTwoPi / theta) + 1.0;
+  const double rows = std::ceil(reach / r) + 1.0;
+  if (!(rows * columns <= kMaxGridCells)) {
+    return fmt::format(
+      "its frustum would need up to {:.0f} range by {:.0f} azimuth bins, more than {:.0f} cells",
+      rows, columns, kMaxGridCells);
+  }
+  return {};
+}
 
 CameraFrustumParam::CameraFrustumParam(
   const sensor_msgs::msg::CameraInfo & info, float view_min_distance, float view_max_distance)
@@ -87,11 +163,11 @@ FrustumDetector::FrustumDetector(
 {
   resetFillState();
   if (!(theta_resolution_ > 0.0f)) {
-    theta_resolution_ = 0.0881f;
+    theta_resolution_ = kDefaultThetaResolution;
     QLOG_WARN("FrustumDetector input param theta_resolution is invalid, set to default 0.0881");
   }
   if (!(r_resolution_ > 0.0f)) {
-    r_resolution_ = 0.05f;
+    r_resolution_ = kDefaultRResolution;
     QLOG_WARN("FrustumDetector input param r_resolution is invalid, set to default 0.05");
   }
 }
@@ -163,8 +239,13 @@ bool FrustumDetector::setTrans(const geometry_msgs::msg::TransformStamped & tran
     end_angle_ = static_cast<float>(static_cast<double>(end_angle_) + kTwoPi);
   }
 
-  const Eigen::Index columns = binCount(end_angle_ - start_angle_, theta_resolution_);
-  const Eigen::Index rows = binCount(max_range_ - min_range_, r_resolution_);
+  Eigen::Index columns = binCount(end_angle_ - start_angle_, theta_resolution_);
+  Eigen::Index rows = binCount(max_range_ - min_range_, r_resolution_);
+  if (static_cast<double>(columns) * static_cast<double>(rows) > kMaxGridCells) {
+    // Only a camera no real device has gets here: it sees nothing rather than stalling updates.
+    columns = 0;
+    rows = 0;
+  }
   grid_.resize(rows, columns);
   grid_.setConstant(-kInfinity);
 

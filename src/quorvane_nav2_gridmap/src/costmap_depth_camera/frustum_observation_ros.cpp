@@ -351,17 +351,36 @@ void FrustumObservationRos::semanticPointCloudCallback(
       "Warning: semanticPointCloudCallback find frame {} do not have frustum.", source.topic);
     sensor_msgs::msg::CameraInfo camera_info;
     if (util::get_cam_para(node, source.camera_info_topic, camera_info, kCameraInfoWaitSeconds)) {
-      buffer->frustum_detector_ = std::make_shared<FrustumDetector>(
-        camera_info, static_cast<float>(source.min_detect_distance),
-        static_cast<float>(source.max_detect_distance),
-        static_cast<float>(source.frustum_theta_resolution),
-        static_cast<float>(source.frustum_r_resolution),
-        static_cast<float>(source.frustum_obstruct_theta_tolerance), source.frustum_strategy);
+      buildFrustumDetector(*buffer, camera_info);
     }
   } catch (const std::exception & error) {
     QLOG_ERROR(
       "semanticPointCloudCallback of {} failed: {}", buffer->options().topic, error.what());
   }
+}
+
+void FrustumObservationRos::buildFrustumDetector(
+  ObservationBuffer & buffer, const sensor_msgs::msg::CameraInfo & camera_info)
+{
+  const ObservationBufferOptions & source = buffer.options();
+  const auto view_min = static_cast<float>(source.min_detect_distance);
+  const auto view_max = static_cast<float>(source.max_detect_distance);
+  const auto theta_resolution = static_cast<float>(source.frustum_theta_resolution);
+  const auto r_resolution = static_cast<float>(source.frustum_r_resolution);
+  // One absurd CameraInfo must not cost every later update its time or its memory; the next
+  // cloud asks again, so a sane CameraInfo still gives the source its clearing.
+  const std::string defect = FrustumDetector::cameraInfoDefect(
+    camera_info, view_min, view_max, theta_resolution, r_resolution);
+  if (!defect.empty()) {
+    QLOG_ERROR(
+      "FrustumObservationRos refuses the camera info of source {} (topic {}, camera frame {}): {}; "
+      "no clearing through this camera until a usable one arrives", source.source_name,
+      source.camera_info_topic, camera_info.header.frame_id, defect);
+    return;
+  }
+  buffer.frustum_detector_ = std::make_shared<FrustumDetector>(
+    camera_info, view_min, view_max, theta_resolution, r_resolution,
+    static_cast<float>(source.frustum_obstruct_theta_tolerance), source.frustum_strategy);
 }
 
 bool FrustumObservationRos::getMarkingObservations(

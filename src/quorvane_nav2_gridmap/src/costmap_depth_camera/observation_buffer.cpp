@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <utility>
 
 #include <pcl_ros/transforms.hpp>
-#include <sensor_msgs/point_cloud2_iterator.hpp>
 #include <tf2/exceptions.h>
 #include <tf2/time.h>
 
@@ -27,6 +27,30 @@ constexpr int kTransformErrorCode = 101100016;
 constexpr double kSlowBufferMilliseconds = 100.0;
 // Stamps older than this play no part in the rate check.
 constexpr double kRateWindowSeconds = 10.0;
+
+// The smallest float f with f >= limit, compared as doubles; NaN stays NaN, so that it drops
+// nothing, as the double comparison would.
+float smallestFloatNotBelow(double limit)
+{
+  if (!(limit > -static_cast<double>(std::numeric_limits<float>::max()))) {
+    return std::isnan(limit) ? std::numeric_limits<float>::quiet_NaN() :
+           -std::numeric_limits<float>::max();
+  }
+  if (limit > static_cast<double>(std::numeric_limits<float>::max())) {
+    return std::numeric_limits<float>::infinity();
+  }
+  float value = static_cast<float>(limit);
+  if (static_cast<double>(value) < limit) {
+    value = std::nextafter(value, std::numeric_limits<float>::infinity());
+  }
+  return value;
+}
+
+// The largest float f with f <= limit, compared as doubles.
+float largestFloatNotAbove(double limit)
+{
+  return -smallestFloatNotBelow(-limit);
+}
 
 tf2::TimePoint toTimePoint(const builtin_interfaces::msg::Time & stamp)
 {
@@ -58,6 +82,14 @@ bool ObservationBuffer::bufferCloud(const quorvane_protocol::msg::SemanticPointC
   const std::string & cloud_frame = message.header.frame_id;
   if (cloud_frame.empty()) {
     QLOG_WARN("Warning: Pointcloud's frame_id is empty!");
+    return false;
+  }
+  // rclcpp::Time cannot hold a time before 1970: stored, such a stamp would make every later
+  // purge and detector refill throw for as long as the observation is kept.
+  if (message.header.stamp.sec < 0) {
+    QLOG_WARN(
+      "ObservationBuffer {} refuses the cloud of frame {}: its stamp {} s {} ns lies before 1970",
+      options_.source_name, cloud_frame, message.header.stamp.sec, message.header.stamp.nanosec);
     return false;
   }
   // A malformed sub-cloud refuses the whole message before anything is looked up or changed,
@@ -146,24 +178,66 @@ PointCloud ObservationBuffer::transformSubCloud(
   cloud.points.resize(3, point_count);
   Eigen::Index kept = 0;
   if (point_count > 0) {
-    sensor_msgs::PointCloud2ConstIterator<float> x(message_cloud, "x");
-    sensor_msgs::PointCloud2ConstIterator<float> y(message_cloud, "y");
-    sensor_msgs::PointCloud2ConstIterator<float> z(message_cloud, "z");
-    for (Eigen::Index i = 0; i < point_count; ++i, ++x, ++y, ++z) {
-      if (!std::isfinite(*x) || !std::isfinite(*y) || !std::isfinite(*z)) {
-        continue;
-      }
-      // The height band is in the cloud frame, before the transform.
-      const double height = *z;
-      if (height < options_.min_obstacle_height || height > options_.max_obstacle_height) {
-        continue;
-      }
-      cloud.points.col(kept++) = rotation * Eigen::Vector3f(*x, *y, *z) + translation;
-    }
+    kept = filterAndTransform(message_cloud, point_count, rotation, translation, cloud);
   }
-  cloud.points.conservativeResize(Eigen::NoChange, kept);
-  cloud.updateEdge();
+  if (kept != point_count) {
+    cloud.points.conservativeResize(Eigen::NoChange, kept);
+  }
+  if (kept == 0) {
+    cloud.updateEdge();
+  }
   return cloud;
+}
+
+Eigen::Index ObservationBuffer::filterAndTransform(
+  const sensor_msgs::msg::PointCloud2 & message_cloud, Eigen::Index point_count,
+  const Eigen::Matrix3f & rotation, const Eigen::Vector3f & translation, PointCloud & cloud) const
+{
+  const XyzOffsets offsets = xyzOffsets(message_cloud);
+  const std::size_t step = message_cloud.point_step;
+  const std::uint8_t * point = message_cloud.data.data();
+  // The height band compares the float z with double limits; these float limits keep exactly
+  // the same points with a float comparison.
+  const float lowest = smallestFloatNotBelow(options_.min_obstacle_height);
+  const float highest = largestFloatNotAbove(options_.max_obstacle_height);
+  const float r00 = rotation(0, 0), r01 = rotation(0, 1), r02 = rotation(0, 2);
+  const float r10 = rotation(1, 0), r11 = rotation(1, 1), r12 = rotation(1, 2);
+  const float r20 = rotation(2, 0), r21 = rotation(2, 1), r22 = rotation(2, 2);
+  const float tx = translation.x(), ty = translation.y(), tz = translation.z();
+  float * out = cloud.points.data();
+  float min_x = 0.0f, max_x = 0.0f, min_y = 0.0f, max_y = 0.0f;
+  Eigen::Index kept = 0;
+  for (Eigen::Index i = 0; i < point_count; ++i, point += step) {
+    const float x = loadFloat(point + offsets.x);
+    const float y = loadFloat(point + offsets.y);
+    const float z = loadFloat(point + offsets.z);
+    // x - x is 0 for a finite x and NaN otherwise; one test covers all three coordinates.
+    if (!((x - x) + (y - y) + (z - z) == 0.0f) || z < lowest || z > highest) {
+      continue;
+    }
+    const float gx = r00 * x + r01 * y + r02 * z + tx;
+    const float gy = r10 * x + r11 * y + r12 * z + ty;
+    const float gz = r20 * x + r21 * y + r22 * z + tz;
+    if (kept == 0) {
+      min_x = max_x = gx;
+      min_y = max_y = gy;
+    } else {
+      min_x = gx < min_x ? gx : min_x;
+      max_x = gx > max_x ? gx : max_x;
+      min_y = gy < min_y ? gy : min_y;
+      max_y = gy > max_y ? gy : max_y;
+    }
+    out[0] = gx;
+    out[1] = gy;
+    out[2] = gz;
+    out += 3;
+    ++kept;
+  }
+  cloud.min_x = min_x;
+  cloud.max_x = max_x;
+  cloud.min_y = min_y;
+  cloud.max_y = max_y;
+  return kept;
 }
 
 void ObservationBuffer::purgeStaleObservations()

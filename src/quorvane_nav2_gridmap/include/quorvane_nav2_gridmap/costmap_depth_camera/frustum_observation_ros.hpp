@@ -124,6 +124,9 @@ private:
   Eigen::Index clearThroughFrusta(
     PointCloudWithTime & cloud, Eigen::Index count,
     const std::vector<std::shared_ptr<FrustumDetector>> & detectors) const;
+  // Gives the buffer its detector unless the CameraInfo is absurd (then logs why).
+  void buildFrustumDetector(
+    ObservationBuffer & buffer, const sensor_msgs::msg::CameraInfo & camera_info);
   bool isDetectorUsable(const FrustumDetector & detector, const PointCloudWithTime & cloud) const;
   void createDebugPublishers();
   // At most one summary per source label every 5 s of the reference times; records the time

@@ -69,6 +69,12 @@ private:
   PointCloud transformSubCloud(
     const quorvane_protocol::msg::SemanticCloud & sub_cloud, const Eigen::Matrix3f & rotation,
     const Eigen::Vector3f & translation) const;
+  // Keeps the finite points inside the height band, moved into the global frame, at the front of
+  // `cloud` (sized for every point) with their bounds; returns how many.
+  Eigen::Index filterAndTransform(
+    const sensor_msgs::msg::PointCloud2 & message_cloud, Eigen::Index point_count,
+    const Eigen::Matrix3f & rotation, const Eigen::Vector3f & translation,
+    PointCloud & cloud) const;
 
   std::list<rclcpp::Time> hz_cache_;  // oldest first
   std::recursive_mutex hz_mutex_;
