@@ -142,7 +142,8 @@ bool ObservationBuffer::bufferCloud(const quorvane_protocol::msg::SemanticPointC
       shape_.points[i].z = global.z();
     }
   }
-  observation_list_.push_front(std::move(observation));
+  observation_list_.push_front(std::make_shared<const Observation>(std::move(observation)));
+  ++content_version_;
 
   last_updated_ = clock_->now();
   if (options_.expected_hz > 0) {
@@ -196,18 +197,19 @@ Eigen::Index ObservationBuffer::filterAndTransform(
   const XyzOffsets offsets = xyzOffsets(message_cloud);
   const std::size_t step = message_cloud.point_step;
   const std::uint8_t * point = message_cloud.data.data();
+  const std::uint8_t * const end = point + static_cast<std::size_t>(point_count) * step;
   // The height band compares the float z with double limits; these float limits keep exactly
   // the same points with a float comparison.
   const float lowest = smallestFloatNotBelow(options_.min_obstacle_height);
   const float highest = largestFloatNotAbove(options_.max_obstacle_height);
-  const float r00 = rotation(0, 0), r01 = rotation(0, 1), r02 = rotation(0, 2);
-  const float r10 = rotation(1, 0), r11 = rotation(1, 1), r12 = rotation(1, 2);
-  const float r20 = rotation(2, 0), r21 = rotation(2, 1), r22 = rotation(2, 2);
-  const float tx = translation.x(), ty = translation.y(), tz = translation.z();
   float * out = cloud.points.data();
-  float min_x = 0.0f, max_x = 0.0f, min_y = 0.0f, max_y = 0.0f;
-  Eigen::Index kept = 0;
-  for (Eigen::Index i = 0; i < point_count; ++i, point += step) {
+  // The bounds start from +-infinity, which any finite point replaces; the first point sets
+  // them, as updateEdge's strict comparisons do.
+  float min_x = std::numeric_limits<float>::infinity();
+  float min_y = min_x;
+  float max_x = -min_x;
+  float max_y = -min_x;
+  for (; point != end; point += step) {
     const float x = loadFloat(point + offsets.x);
     const float y = loadFloat(point + offsets.y);
     const float z = loadFloat(point + offsets.z);
@@ -215,28 +217,28 @@ Eigen::Index ObservationBuffer::filterAndTransform(
     if (!((x - x) + (y - y) + (z - z) == 0.0f) || z < lowest || z > highest) {
       continue;
     }
-    const float gx = r00 * x + r01 * y + r02 * z + tx;
-    const float gy = r10 * x + r11 * y + r12 * z + ty;
-    const float gz = r20 * x + r21 * y + r22 * z + tz;
-    if (kept == 0) {
-      min_x = max_x = gx;
-      min_y = max_y = gy;
-    } else {
-      min_x = gx < min_x ? gx : min_x;
-      max_x = gx > max_x ? gx : max_x;
-      min_y = gy < min_y ? gy : min_y;
-      max_y = gy > max_y ? gy : max_y;
-    }
-    out[0] = gx;
-    out[1] = gy;
-    out[2] = gz;
+    const Eigen::Vector3f global = rotation * Eigen::Vector3f(x, y, z) + translation;
+    min_x = std::min(min_x, global.x());
+    max_x = std::max(max_x, global.x());
+    min_y = std::min(min_y, global.y());
+    max_y = std::max(max_y, global.y());
+    out[0] = global.x();
+    out[1] = global.y();
+    out[2] = global.z();
     out += 3;
-    ++kept;
   }
-  cloud.min_x = min_x;
-  cloud.max_x = max_x;
-  cloud.min_y = min_y;
-  cloud.max_y = max_y;
+  const auto kept = static_cast<Eigen::Index>((out - cloud.points.data()) / 3);
+  // A first point that the transform took beyond float range (a NaN) fixes updateEdge's
+  // bounds; only then do they differ from the running ones, and only then are they recomputed.
+  if (kept > 0 && std::isfinite(cloud.points(0, 0)) && std::isfinite(cloud.points(1, 0))) {
+    cloud.min_x = min_x;
+    cloud.max_x = max_x;
+    cloud.min_y = min_y;
+    cloud.max_y = max_y;
+  } else {
+    cloud.points.conservativeResize(Eigen::NoChange, kept);
+    cloud.updateEdge();
+  }
   return kept;
 }
 
@@ -246,13 +248,17 @@ void ObservationBuffer::purgeStaleObservations()
     return;
   }
   if (keep_time_ == rclcpp::Duration(0, 0)) {
-    observation_list_.erase(std::next(observation_list_.begin()), observation_list_.end());
+    if (observation_list_.size() > 1) {
+      observation_list_.erase(std::next(observation_list_.begin()), observation_list_.end());
+      ++content_version_;
+    }
     return;
   }
   for (auto it = observation_list_.begin(); it != observation_list_.end(); ++it) {
-    const rclcpp::Duration age = clock_->now() - rclcpp::Time(it->stamp, RCL_ROS_TIME);
+    const rclcpp::Duration age = clock_->now() - rclcpp::Time((*it)->stamp, RCL_ROS_TIME);
     if (age > keep_time_) {
       observation_list_.erase(it, observation_list_.end());
+      ++content_version_;
       return;
     }
   }
@@ -313,6 +319,15 @@ bool ObservationBuffer::checkHZ(double & hz)
 void ObservationBuffer::getObservations(std::vector<Observation> & observations)
 {
   purgeStaleObservations();
+  for (const auto & observation : observation_list_) {
+    observations.push_back(*observation);
+  }
+}
+
+void ObservationBuffer::collectObservations(
+  std::vector<std::shared_ptr<const Observation>> & observations)
+{
+  purgeStaleObservations();
   observations.insert(observations.end(), observation_list_.begin(), observation_list_.end());
 }
 
@@ -320,35 +335,49 @@ void ObservationBuffer::getObservationsAndFrustumDetector(
   std::vector<Observation> & observations,
   std::vector<std::shared_ptr<FrustumDetector>> & detectors, bool trace)
 {
-  const auto t0 = std::chrono::system_clock::now();
+  const auto started = std::chrono::system_clock::now();
   getObservations(observations);
+  refreshFrustumDetector(detectors, trace, started);
+}
+
+void ObservationBuffer::refreshFrustumDetector(
+  std::vector<std::shared_ptr<FrustumDetector>> & detectors, bool trace,
+  std::chrono::system_clock::time_point started)
+{
   const auto t1 = std::chrono::system_clock::now();
   if (!frustum_detector_) {
     return;
   }
-  // The detector is refilled from the stored points themselves, never from copies.
-  std::vector<std::reference_wrapper<const PointCloud>> clouds;
-  for (const auto & observation : observation_list_) {
-    clouds.insert(clouds.end(), observation.clouds.begin(), observation.clouds.end());
-  }
-  const auto t2 = std::chrono::system_clock::now();
+  auto t2 = t1;
+  // The refill depends only on the stored points, the camera transform and the shape, all of
+  // which change only with the content: an unchanged buffer leaves the detector as it is.
+  if (frustum_detector_ != refilled_detector_ || content_version_ != refilled_version_) {
+    // The detector is refilled from the stored points themselves, never from copies.
+    std::vector<std::reference_wrapper<const PointCloud>> clouds;
+    for (const auto & observation : observation_list_) {
+      clouds.insert(clouds.end(), observation->clouds.begin(), observation->clouds.end());
+    }
+    t2 = std::chrono::system_clock::now();
 
-  FrustumDetector & detector = *frustum_detector_;
-  detector.clear();
-  detector.setTrans(camera_transform_);
-  detector.setShape(shape_);
-  for (const PointCloud & cloud : clouds) {
-    detector.accumulateDepthGrid(cloud.points);
+    FrustumDetector & detector = *frustum_detector_;
+    detector.clear();
+    detector.setTrans(camera_transform_);
+    detector.setShape(shape_);
+    for (const PointCloud & cloud : clouds) {
+      detector.accumulateDepthGrid(cloud.points);
+    }
+    detector.fixSetting();
+    refilled_detector_ = frustum_detector_;
+    refilled_version_ = content_version_;
   }
-  detector.fixSetting();
   detectors.push_back(frustum_detector_);
   const auto t3 = std::chrono::system_clock::now();
 
   if (trace) {
     QLOG_INFO(
       "ObservationBuffer::getObservationsAndFrustumDetector use time {:4.3f} ms, time1: {:4.3f} ms, "
-      "time2: {:4.3f} ms, time3: {:4.3f} ms", millisecondsBetween(t0, t3),
-      millisecondsBetween(t0, t1), millisecondsBetween(t1, t2), millisecondsBetween(t2, t3));
+      "time2: {:4.3f} ms, time3: {:4.3f} ms", millisecondsBetween(started, t3),
+      millisecondsBetween(started, t1), millisecondsBetween(t1, t2), millisecondsBetween(t2, t3));
   }
 }
 
