@@ -275,9 +275,9 @@ public:
       frames_[i].clouds[0].cloud.header.stamp = now;
       cloud_publishers_[i]->publish(frames_[i]);
     }
-    for (int round = 0; round < 3; ++round) {
-      executor_.spin_some();
-    }
+    // spin_some takes one callback of the node's (mutually exclusive) default group per round:
+    // run rounds until every camera's frame is taken.
+    executor_.spin_all(std::chrono::seconds(1));
   }
 
   // The obstacle-type plugin's update, as MultiGridMap::updateMap calls it after the distance

@@ -494,7 +494,7 @@ void FrustumObservationRos::filterCurrentClouds(
     }
   }
   // Distinct cells are far fewer than points; the table grows if they are not.
-  cells = CellHeightMap(point_count / 8);
+  cells.reset(point_count / 8);
   HighestPointFilter<CellHeightMap> filter(cells, resolution);
 
   for (const auto & observation : observations) {
