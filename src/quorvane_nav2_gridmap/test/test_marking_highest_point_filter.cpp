@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdint>
 #include <initializer_list>
-#include <random>
 #include <vector>
 
 #include "quorvane_nav2_gridmap/costmap_depth_camera/cell_height_map.hpp"
@@ -104,27 +101,6 @@ TEST_F(HighestPointFilterTest, CellsStraddlingZeroShareIndexZero)
   PointCloud cloud = cloudOf({{0.05f, 0.3f, 1.0f}, {-0.05f, 0.3f, 2.0f}});
   filterAll({&cloud});
   EXPECT_EQ(heights(cloud), (std::vector<float>{2.0f}));
-}
-
-TEST_F(HighestPointFilterTest, CellKeysAreTheTruncatedQuotientsForEveryCoordinate)
-{
-  // Random coordinates, and coordinates on and a float step beside every cell edge.
-  std::mt19937 random(3);
-  std::uniform_real_distribution<float> anywhere(-500.0f, 500.0f);
-  std::vector<float> coordinates;
-  for (int i = 0; i < 200000; ++i) {
-    coordinates.push_back(anywhere(random));
-  }
-  for (int edge = -5000; edge <= 5000; ++edge) {
-    const auto on_edge = static_cast<float>(edge * 0.1);
-    coordinates.insert(
-      coordinates.end(), {on_edge, std::nextafter(on_edge, 1e9f), std::nextafter(on_edge, -1e9f)});
-  }
-  for (const float value : coordinates) {
-    const auto expected = static_cast<std::int32_t>(std::trunc(static_cast<double>(value) / 0.1));
-    ASSERT_EQ(filter_.keyOf(value, -value).x, expected) << value;
-    ASSERT_EQ(filter_.keyOf(value, -value).y, -expected) << value;
-  }
 }
 
 TEST_F(HighestPointFilterTest, UncoveredPointsMoveToTheFrontInOrder)

@@ -7,9 +7,6 @@
 #include <utility>
 
 #include <fmt/format.h>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <pcl_ros/transforms.hpp>
 
 namespace costmap_depth_camera
@@ -69,9 +66,7 @@ struct BinningBlock
 
   BinningBlock()
   {
-    for (Lanes * lanes : {&dx, &dy, &rise, &range_squared, &azimuth, &bins, &whole_bins, &range,
-        &distance, &range_bins, &tangent})
-    {
+    for (Lanes * lanes : {&dx, &dy, &rise, &range_squared, &azimuth, &bins, &whole_bins}) {
       lanes->setZero();
     }
   }
@@ -79,7 +74,7 @@ struct BinningBlock
   template<typename Points>
   void compute(
     const Points & points, Eigen::Index first, Eigen::Index count, const Eigen::Vector3f & origin,
-    float start_angle, float per_radian, float min_range, float r_resolution)
+    float start_angle, float per_radian)
   {
     for (Eigen::Index j = 0; j < count; ++j) {
       dx[j] = points(0, first + j) - origin.x();
@@ -110,27 +105,6 @@ struct BinningBlock
       bins[j] = wrapped * per_radian;
       whole_bins[j] = roughFloor(bins[j]);
     }
-    squareRoots();
-    for (Eigen::Index j = 0; j < kSize; ++j) {
-      distance[j] = range[j] - min_range;
-      range_bins[j] = distance[j] / r_resolution;
-      tangent[j] = rise[j] / range[j];
-    }
-  }
-
-  // range = sqrt(range_squared), correctly rounded as std::sqrt is. std::sqrt itself stays out
-  // of SIMD lanes (it may set errno), and Eigen's SIMD root is an approximation.
-  void squareRoots()
-  {
-#if defined(__SSE2__)
-    for (Eigen::Index j = 0; j < kSize; j += 4) {
-      _mm_storeu_ps(&range[j], _mm_sqrt_ps(_mm_loadu_ps(&range_squared[j])));
-    }
-#else
-    for (Eigen::Index j = 0; j < kSize; ++j) {
-      range[j] = std::sqrt(range_squared[j]);
-    }
-#endif
   }
 
   // floor(value) for |value| below 2^22 unless value lies within a rounding of an integer (then
@@ -146,10 +120,6 @@ struct BinningBlock
   Lanes dy;
   Lanes rise;
   Lanes range_squared;
-  Lanes range;
-  Lanes distance;
-  Lanes range_bins;
-  Lanes tangent;
   Lanes azimuth;
   Lanes bins;
   Lanes whole_bins;
@@ -431,11 +401,10 @@ void FrustumDetector::accumulateDepthGrid(const PointMatrix & points)
   float open_maximum = 0.0f;
   for (Eigen::Index first = 0; first < points.cols(); first += BinningBlock::kSize) {
     const Eigen::Index count = std::min(BinningBlock::kSize, points.cols() - first);
-    block.compute(
-      points, first, count, origin_, start_angle_, 1.0f / theta_resolution_, min_range_,
-      r_resolution_);
+    block.compute(points, first, count, origin_, start_angle_, 1.0f / theta_resolution_);
     for (Eigen::Index j = 0; j < count; ++j) {
-      const float distance = block.distance[j];
+      const float range = std::sqrt(block.range_squared[j]);
+      const float distance = range - min_range_;
       // Written so that NaN fails the test: a non-finite point never reaches the grid.
       if (!(distance >= 0.0f && distance < range_span)) {
         continue;
@@ -461,8 +430,8 @@ void FrustumDetector::accumulateDepthGrid(const PointMatrix & points)
       }
       // A quotient just below the bound can round up to it; keep the index inside the grid.
       const Eigen::Index row =
-        std::min(static_cast<Eigen::Index>(block.range_bins[j]), rows - 1);
-      const float tangent = block.tangent[j];
+        std::min(static_cast<Eigen::Index>(distance / r_resolution_), rows - 1);
+      const float tangent = block.rise[j] / range;
       float * const cell = &grid_(row, column);
       if (cell != open_cell) {
         if (open_cell != nullptr) {

@@ -21,11 +21,11 @@
 #include <std_msgs/msg/color_rgba.hpp>
 #include <tf2/time.h>
 
+#include "quorvane_nav2_gridmap/categrory_table.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/cell_height_map.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/elapsed_milliseconds.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/highest_point_filter.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/polygon_raster.hpp"
-#include "quorvane_nav2_gridmap/categrory_table.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
 
 namespace costmap_depth_camera
@@ -487,14 +487,17 @@ template<typename ObservationPointers>
 void FrustumObservationRos::filterCurrentClouds(
   const ObservationPointers & observations, CloudList & current, CellHeightMap & cells)
 {
-  std::size_t point_count = 0;
+  // A cloud covers no more cells than it has points, nor more than its bounding box holds;
+  // the table sized for that stays small enough to be read from the cache.
+  double cell_count = 0.0;
   for (const auto & observation : observations) {
     for (const auto & cloud : observation->clouds) {
-      point_count += static_cast<std::size_t>(cloud.points.cols());
+      const double box_cells = (std::fabs(cloud.max_x - cloud.min_x) / resolution + 2.0) *
+        (std::fabs(cloud.max_y - cloud.min_y) / resolution + 2.0);
+      cell_count += std::min(static_cast<double>(cloud.points.cols()), box_cells);
     }
   }
-  // Distinct cells are far fewer than points; the table grows if they are not.
-  cells.reset(point_count / 8);
+  cells.reset(static_cast<std::size_t>(cell_count));
   HighestPointFilter<CellHeightMap> filter(cells, resolution);
 
   for (const auto & observation : observations) {

@@ -25,7 +25,7 @@ public:
   static constexpr float kTopTolerance = 0.001f;
 
   HighestPointFilter(CellMap & cells, double resolution)
-  : cells_(cells), resolution_(resolution), inverse_resolution_(1.0 / resolution) {}
+  : cells_(cells), resolution_(resolution) {}
 
   CellKey keyOf(float x, float y) const
   {
@@ -97,16 +97,6 @@ private:
   // undefined behaviour; such a point shares a cell with nothing real.
   std::int32_t cellIndex(float value) const
   {
-    // A product is much cheaper than the quotient and within 4e-7 of it below 2^30; away from
-    // an integer by more than that, both truncate alike. Near one the quotient decides.
-    const double estimate = static_cast<double>(value) * inverse_resolution_;
-    if (estimate > -kEstimateLimit && estimate < kEstimateLimit) {
-      const auto whole = static_cast<std::int32_t>(estimate);
-      const double fraction = std::fabs(estimate - static_cast<double>(whole));
-      if (fraction > kEstimateMargin && fraction < 1.0 - kEstimateMargin) {
-        return whole;
-      }
-    }
     const double quotient = static_cast<double>(value) / resolution_;
     if (!(quotient > static_cast<double>(std::numeric_limits<std::int32_t>::min()))) {
       return std::numeric_limits<std::int32_t>::min();
@@ -136,12 +126,8 @@ private:
     }
   }
 
-  static constexpr double kEstimateLimit = 1073741824.0;  // 2^30
-  static constexpr double kEstimateMargin = 1e-6;
-
   CellMap & cells_;
   double resolution_;
-  double inverse_resolution_;
 };
 
 }  // namespace costmap_depth_camera
