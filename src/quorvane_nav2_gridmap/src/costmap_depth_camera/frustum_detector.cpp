@@ -7,6 +7,9 @@
 #include <utility>
 
 #include <fmt/format.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <pcl_ros/transforms.hpp>
 
 namespace costmap_depth_camera
@@ -66,15 +69,34 @@ struct BinningBlock
 
   BinningBlock()
   {
-    for (Lanes * lanes : {&dx, &dy, &rise, &range_squared, &azimuth, &bins, &whole_bins}) {
+    for (Lanes * lanes : {&dx, &dy, &rise, &range_squared, &azimuth, &bins, &whole_bins, &range,
+        &tangent})
+    {
       lanes->setZero();
     }
+    range_bins.setZero();
+    column_codes.setZero();
   }
+
+  // Codes of a point's column besides the column itself.
+  static constexpr std::int32_t kOutsideColumns = -1;
+  static constexpr std::int32_t kUndecided = -2;
+  static constexpr std::int32_t kOutsideRanges = -3;
+
+  // What one refill needs to know to sort the lanes.
+  struct Grid
+  {
+    float min_range;
+    float r_resolution;
+    float range_span;
+    float column_count;
+    float column_margin;
+  };
 
   template<typename Points>
   void compute(
     const Points & points, Eigen::Index first, Eigen::Index count, const Eigen::Vector3f & origin,
-    float start_angle, float per_radian)
+    float start_angle, float per_radian, const Grid & grid)
   {
     for (Eigen::Index j = 0; j < count; ++j) {
       dx[j] = points(0, first + j) - origin.x();
@@ -105,6 +127,74 @@ struct BinningBlock
       bins[j] = wrapped * per_radian;
       whole_bins[j] = roughFloor(bins[j]);
     }
+    classify(grid);
+  }
+
+  // Per lane: the correctly rounded range, the tangent, the range bin, and the column code
+  // (the column when the estimate decides it, otherwise one of the codes above). Every value
+  // is the one the scalar expressions of the definition give.
+  void classify(const Grid & grid)
+  {
+#if defined(__SSE2__)
+    // Written with SSE2 itself: the compiler leaves comparisons that may raise floating-point
+    // exceptions out of SIMD lanes, and std::sqrt may set errno.
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 min_range = _mm_set1_ps(grid.min_range);
+    const __m128 r_resolution = _mm_set1_ps(grid.r_resolution);
+    const __m128 range_span = _mm_set1_ps(grid.range_span);
+    const __m128 column_count = _mm_set1_ps(grid.column_count);
+    const __m128 low_margin = _mm_set1_ps(kAzimuthMargin);
+    const __m128 high_margin = _mm_set1_ps(kTwoPiFloat - kAzimuthMargin);
+    const __m128 low_fraction = _mm_set1_ps(grid.column_margin);
+    const __m128 high_fraction = _mm_set1_ps(1.0f - grid.column_margin);
+    for (Eigen::Index j = 0; j < kSize; j += 4) {
+      const __m128 root = _mm_sqrt_ps(_mm_loadu_ps(&range_squared[j]));
+      _mm_storeu_ps(&range[j], root);
+      _mm_storeu_ps(&tangent[j], _mm_div_ps(_mm_loadu_ps(&rise[j]), root));
+      const __m128 distance = _mm_sub_ps(root, min_range);
+      const __m128 in_range =
+        _mm_and_ps(_mm_cmpge_ps(distance, zero), _mm_cmplt_ps(distance, range_span));
+      const __m128 range_bin = _mm_and_ps(in_range, _mm_div_ps(distance, r_resolution));
+      _mm_storeu_si128(
+        reinterpret_cast<__m128i *>(&range_bins[j]), _mm_cvttps_epi32(range_bin));
+
+      const __m128 lane_azimuth = _mm_loadu_ps(&azimuth[j]);
+      const __m128 whole = _mm_loadu_ps(&whole_bins[j]);
+      const __m128 fraction = _mm_sub_ps(_mm_loadu_ps(&bins[j]), whole);
+      __m128 clear = _mm_and_ps(
+        _mm_cmpneq_ps(_mm_loadu_ps(&dx[j]), zero), _mm_cmpneq_ps(_mm_loadu_ps(&dy[j]), zero));
+      clear = _mm_and_ps(clear, _mm_cmpgt_ps(lane_azimuth, low_margin));
+      clear = _mm_and_ps(clear, _mm_cmplt_ps(lane_azimuth, high_margin));
+      clear = _mm_and_ps(clear, _mm_cmpgt_ps(fraction, low_fraction));
+      clear = _mm_and_ps(clear, _mm_cmplt_ps(fraction, high_fraction));
+      const __m128 inside = _mm_cmplt_ps(whole, column_count);
+      __m128 code = _mm_or_ps(
+        _mm_and_ps(inside, whole),
+        _mm_andnot_ps(inside, _mm_set1_ps(static_cast<float>(kOutsideColumns))));
+      code = _mm_or_ps(
+        _mm_and_ps(clear, code),
+        _mm_andnot_ps(clear, _mm_set1_ps(static_cast<float>(kUndecided))));
+      code = _mm_or_ps(
+        _mm_and_ps(in_range, code),
+        _mm_andnot_ps(in_range, _mm_set1_ps(static_cast<float>(kOutsideRanges))));
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(&column_codes[j]), _mm_cvttps_epi32(code));
+    }
+#else
+    for (Eigen::Index j = 0; j < kSize; ++j) {
+      range[j] = std::sqrt(range_squared[j]);
+      tangent[j] = rise[j] / range[j];
+      const float distance = range[j] - grid.min_range;
+      const bool in_range = distance >= 0.0f && distance < grid.range_span;
+      range_bins[j] = in_range ? static_cast<std::int32_t>(distance / grid.r_resolution) : 0;
+      const float fraction = bins[j] - whole_bins[j];
+      const bool clear = dx[j] != 0.0f && dy[j] != 0.0f && azimuth[j] > kAzimuthMargin &&
+        azimuth[j] < kTwoPiFloat - kAzimuthMargin && fraction > grid.column_margin &&
+        fraction < 1.0f - grid.column_margin;
+      column_codes[j] = !in_range ? kOutsideRanges : !clear ? kUndecided :
+        whole_bins[j] < grid.column_count ? static_cast<std::int32_t>(whole_bins[j]) :
+        kOutsideColumns;
+    }
+#endif
   }
 
   // floor(value) for |value| below 2^22 unless value lies within a rounding of an integer (then
@@ -120,6 +210,10 @@ struct BinningBlock
   Lanes dy;
   Lanes rise;
   Lanes range_squared;
+  Lanes range;
+  Lanes tangent;
+  Eigen::Array<std::int32_t, kSize, 1> range_bins;
+  Eigen::Array<std::int32_t, kSize, 1> column_codes;
   Lanes azimuth;
   Lanes bins;
   Lanes whole_bins;
@@ -389,10 +483,10 @@ void FrustumDetector::accumulateDepthGrid(const PointMatrix & points)
   }
   const float azimuth_span = static_cast<float>(columns) * theta_resolution_;
   const float range_span = static_cast<float>(rows) * r_resolution_;
-  const float column_count = static_cast<float>(columns);
-  const float column_margin = kAzimuthMargin / theta_resolution_;
+  const BinningBlock::Grid bounds{min_range_, r_resolution_, range_span,
+    static_cast<float>(columns), kAzimuthMargin / theta_resolution_};
   // The arithmetic runs over blocks of points in SIMD lanes; every value that decides a cell is
-  // computed with the same IEEE operations, in the same order, as one point at a time would.
+  // computed with the same IEEE operations as one point at a time would.
   BinningBlock block;
   std::int32_t binned = 0;
   // Neighbouring points of a depth frame mostly share a cell: its running maximum stays in a
@@ -401,27 +495,15 @@ void FrustumDetector::accumulateDepthGrid(const PointMatrix & points)
   float open_maximum = 0.0f;
   for (Eigen::Index first = 0; first < points.cols(); first += BinningBlock::kSize) {
     const Eigen::Index count = std::min(BinningBlock::kSize, points.cols() - first);
-    block.compute(points, first, count, origin_, start_angle_, 1.0f / theta_resolution_);
+    block.compute(points, first, count, origin_, start_angle_, 1.0f / theta_resolution_, bounds);
     for (Eigen::Index j = 0; j < count; ++j) {
-      const float range = std::sqrt(block.range_squared[j]);
-      const float distance = range - min_range_;
-      // Written so that NaN fails the test: a non-finite point never reaches the grid.
-      if (!(distance >= 0.0f && distance < range_span)) {
+      // Non-finite points are outside the ranges: they never reach the grid.
+      const std::int32_t code = block.column_codes[j];
+      if (code == BinningBlock::kOutsideRanges || code == BinningBlock::kOutsideColumns) {
         continue;
       }
-      Eigen::Index column = 0;
-      const float fraction = block.bins[j] - block.whole_bins[j];
-      const float azimuth = block.azimuth[j];
-      if (block.dx[j] != 0.0f && block.dy[j] != 0.0f && azimuth > kAzimuthMargin &&
-        azimuth < kTwoPiFloat - kAzimuthMargin && fraction > column_margin &&
-        fraction < 1.0f - column_margin)
-      {
-        // Clearly inside one column: the estimate is the exact answer.
-        if (!(block.whole_bins[j] < column_count)) {
-          continue;
-        }
-        column = static_cast<Eigen::Index>(block.whole_bins[j]);
-      } else {
+      Eigen::Index column = code;
+      if (code == BinningBlock::kUndecided) {
         const float exact = wrapAngle(std::atan2(block.dy[j], block.dx[j]) - start_angle_);
         if (!(exact >= 0.0f && exact < azimuth_span)) {
           continue;
@@ -429,9 +511,8 @@ void FrustumDetector::accumulateDepthGrid(const PointMatrix & points)
         column = std::min(static_cast<Eigen::Index>(exact / theta_resolution_), columns - 1);
       }
       // A quotient just below the bound can round up to it; keep the index inside the grid.
-      const Eigen::Index row =
-        std::min(static_cast<Eigen::Index>(distance / r_resolution_), rows - 1);
-      const float tangent = block.rise[j] / range;
+      const Eigen::Index row = std::min<Eigen::Index>(block.range_bins[j], rows - 1);
+      const float tangent = block.tangent[j];
       float * const cell = &grid_(row, column);
       if (cell != open_cell) {
         if (open_cell != nullptr) {
