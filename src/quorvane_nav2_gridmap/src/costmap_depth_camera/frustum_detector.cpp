@@ -67,17 +67,6 @@ struct BinningBlock
   static constexpr Eigen::Index kSize = 256;
   using Lanes = Eigen::Array<float, kSize, 1>;
 
-  BinningBlock()
-  {
-    for (Lanes * lanes : {&dx, &dy, &rise, &range_squared, &azimuth, &bins, &whole_bins, &range,
-        &tangent})
-    {
-      lanes->setZero();
-    }
-    range_bins.setZero();
-    column_codes.setZero();
-  }
-
   // Codes of a point's column besides the column itself.
   static constexpr std::int32_t kOutsideColumns = -1;
   static constexpr std::int32_t kUndecided = -2;
@@ -92,6 +81,17 @@ struct BinningBlock
     float column_count;
     float column_margin;
   };
+
+  BinningBlock()
+  {
+    for (Lanes * lanes : {&dx, &dy, &rise, &range_squared, &azimuth, &bins, &whole_bins, &range,
+        &tangent})
+    {
+      lanes->setZero();
+    }
+    range_bins.setZero();
+    column_codes.setZero();
+  }
 
   template<typename Points>
   void compute(
