@@ -60,7 +60,7 @@ configure_flavour() {
       ;;
     address)
       build_base="$repo_root/build-asan"; install_base="$repo_root/install-asan"
-      local f="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+      local f="-fsanitize=address,undefined,float-cast-overflow -fno-omit-frame-pointer -fno-sanitize-recover=undefined,float-cast-overflow"
       flavour_args=(-DCMAKE_BUILD_TYPE=Debug)
       ;;
     thread)

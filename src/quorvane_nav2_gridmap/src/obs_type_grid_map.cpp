@@ -66,11 +66,19 @@ void ObsTypeGridMap::setCost(int type, unsigned int mx, unsigned int my)
 
 bool ObsTypeGridMap::worldToMap(double wx, double wy, unsigned int & mx, unsigned int & my) const
 {
-  if (wx < origin_x_ || wy < origin_y_) {
+  // Compared before any conversion: a NaN, an infinity or a driver's sentinel such as 1e30 has no
+  // cell, and converting it to unsigned would name an arbitrary one.
+  const double cell_x = (wx - origin_x_) / resolution_;
+  const double cell_y = (wy - origin_y_) / resolution_;
+  if (!(wx >= origin_x_ && wy >= origin_y_)) {
     return false;
   }
-  mx = static_cast<unsigned int>((wx - origin_x_) / resolution_);
-  my = static_cast<unsigned int>((wy - origin_y_) / resolution_);
+  constexpr double kUnsignedRange = 4294967296.0;
+  if (!(cell_x < kUnsignedRange && cell_y < kUnsignedRange)) {
+    return false;
+  }
+  mx = static_cast<unsigned int>(cell_x);
+  my = static_cast<unsigned int>(cell_y);
   return mx < width_ && my < height_;
 }
 

@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,38 @@ TEST_F(FrustumDetectorTest, InvalidCameraDataIsLoggedAndReplaced)
   EXPECT_FALSE(no_height.isInsideFrustum(pcl::PointXYZ(2.0f, 0.0f, 1.0f)));
 }
 
+TEST_F(FrustumDetectorTest, AbsurdCameraInfoIsNamedAndCannotBlowUpTheGrid)
+{
+  EXPECT_EQ(FrustumDetector::cameraInfoDefect(cameraInfo(), 0.3f, 8.0f, 0.0881f, 0.05f), "");
+  // A zero-sized image is settled by the detector itself (it then sees nothing).
+  EXPECT_EQ(FrustumDetector::cameraInfoDefect(cameraInfo(640, 0), 0.3f, 8.0f, 0.0881f, 0.05f), "");
+
+  auto huge = cameraInfo(0xffffffffu, 0xffffffffu);
+  auto myopic = cameraInfo();
+  myopic.p[0] = myopic.p[5] = 1e-3;
+  auto mirrored = cameraInfo();
+  mirrored.p[0] = -320.0;
+  auto not_finite = cameraInfo();
+  not_finite.p[3] = kNaN;
+  auto far_baseline = cameraInfo();
+  far_baseline.p[3] = 1e9;
+  for (const auto & info : {huge, myopic, mirrored, not_finite, far_baseline}) {
+    EXPECT_NE(FrustumDetector::cameraInfoDefect(info, 0.3f, 8.0f, 0.0881f, 0.05f), "")
+      << info.width << " " << info.p[0] << " " << info.p[3];
+  }
+  // A sane camera with bins far finer than any real configuration would still need a huge grid.
+  EXPECT_NE(FrustumDetector::cameraInfoDefect(cameraInfo(), 0.3f, 8.0f, 1e-4f, 1e-4f), "");
+
+  // Built anyway, such a detector keeps a bounded grid and clears nothing.
+  for (const auto & info : {huge, myopic}) {
+    FrustumDetector detector(info, 0.5f, 4.0f, 0.0881f, 0.05f, 0.0f, strategy_);
+    refill(detector, {pointsOf({{2.0f, 0.0f, 1.0f}})});
+    EXPECT_LE(static_cast<double>(detector.grid().size()), FrustumDetector::kMaxGridCells);
+    const std::int32_t status = detector.checkPointFrustumStatus(pcl::PointXYZ(2.0f, 0.1f, 1.0f), true);
+    EXPECT_NE(status, FrustumDetector::kSeenInSameCell);
+  }
+}
+
 TEST_F(FrustumDetectorTest, NonPositiveResolutionsFallBackOneByOne)
 {
   const FrustumDetector range(cameraInfo(), 0.5f, 4.0f, 0.2f, -1.0f, 0.0f, strategy_);
@@ -296,6 +329,71 @@ TEST_F(FrustumDetectorTest, BinningKeepsTheHighestTangentPerCellAndCropMovesIt)
   EXPECT_NEAR(detector.grid()(0, 0), 0.25f, kEps);
   EXPECT_NEAR(detector.min_range(), std::sqrt(0.5f) + 25 * 0.05f, kEps);
   EXPECT_NEAR(detector.start_angle(), 7 * kPi / 4 + 8 * 0.0881, kEps);
+}
+
+TEST_F(FrustumDetectorTest, EveryPointLandsInTheBinOfItsExactAzimuthAndRange)
+{
+  // Points everywhere around cameras looking several ways, many of them exactly on or a hair
+  // beside an azimuth edge, on the axes through the sensor or at its very position.
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  for (const double yaw : {0.0, 1.0, 2.5, -2.0, 3.14159}) {
+    FrustumDetector detector = makeDetector();
+    detector.clear();
+    detector.setTrans(cameraPose(0.3, -0.2, 1.0, yaw));
+    const Eigen::Vector3f origin = detector.origin();
+    const float start = detector.start_angle();
+    const float theta = detector.theta_resolution();
+    const float near = detector.min_range();
+    const float rho = detector.r_resolution();
+    const Eigen::MatrixXf empty = detector.grid();
+    Eigen::Matrix3Xf points(3, 60000);
+    for (Eigen::Index i = 0; i < points.cols(); ++i) {
+      float angle = 2.0f * kPi * unit(random);
+      if (i % 3 == 0) {
+        const int edge = static_cast<int>(unit(random) * empty.cols());
+        angle = start + static_cast<float>(edge) * theta;
+        angle = std::nextafter(angle, i % 2 ? 10.0f : -10.0f);
+        if (i % 9 == 0) {
+          angle = start + static_cast<float>(edge) * theta;
+        }
+      }
+      const float range = (i % 7 == 0) ? 0.0f : 5.0f * unit(random);
+      Eigen::Vector3f offset(range * std::cos(angle), range * std::sin(angle), 2.0f * unit(random) - 1.0f);
+      if (i % 11 == 0) {
+        offset.x() = 0.0f;
+      } else if (i % 13 == 0) {
+        offset.y() = i % 2 ? -0.0f : 0.0f;
+      }
+      points.col(i) = origin + offset;
+    }
+
+    // The binning as defined: the wrapped atan2, then floors of the two quotients.
+    Eigen::MatrixXf expected = empty;
+    std::int32_t expected_used = 0;
+    for (Eigen::Index i = 0; i < points.cols(); ++i) {
+      const float dx = points(0, i) - origin.x();
+      const float dy = points(1, i) - origin.y();
+      float a = std::atan2(dy, dx) - start;
+      while (a >= 6.283185307179586) {a = static_cast<float>(a - 6.283185307179586);}
+      while (a < 0.0f) {a = static_cast<float>(a + 6.283185307179586);}
+      const float r = std::sqrt(dx * dx + dy * dy);
+      const float d = r - near;
+      if (!(a < static_cast<float>(empty.cols()) * theta && d >= 0.0f &&
+        d < static_cast<float>(empty.rows()) * rho))
+      {
+        continue;
+      }
+      const auto c = std::min<Eigen::Index>(static_cast<Eigen::Index>(a / theta), empty.cols() - 1);
+      const auto k = std::min<Eigen::Index>(static_cast<Eigen::Index>(d / rho), empty.rows() - 1);
+      expected(k, c) = std::max(expected(k, c), (points(2, i) - origin.z()) / r);
+      ++expected_used;
+    }
+
+    detector.accumulateDepthGrid(points);
+    EXPECT_EQ(detector.points_used(), expected_used) << yaw;
+    EXPECT_TRUE(detector.grid() == expected) << yaw;
+  }
 }
 
 TEST_F(FrustumDetectorTest, PointsOutsideTheGridOrNotFiniteAreNotBinned)

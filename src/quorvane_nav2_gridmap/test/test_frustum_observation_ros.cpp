@@ -343,16 +343,17 @@ protected:
     cloud_publisher_->publish(message);
   }
 
+  // While `absurd_camera_info_` is set, the camera claims an image of 2^32 - 1 pixels a side.
   void publishCameraInfoContinuously(const std::string & topic)
   {
     auto publisher = peer_->create_publisher<sensor_msgs::msg::CameraInfo>(topic, 10);
     camera_info_thread_ = std::thread([this, publisher] {
         sensor_msgs::msg::CameraInfo info;
         info.header.frame_id = "camera";
-        info.width = 640;
-        info.height = 480;
         info.p = {500.0, 0.0, 320.0, 0.0, 0.0, 500.0, 240.0, 0.0, 0.0, 0.0, 1.0, 0.0};
         while (!stop_camera_info_) {
+          info.width = absurd_camera_info_ ? 0xffffffffu : 640u;
+          info.height = absurd_camera_info_ ? 0xffffffffu : 480u;
           publisher->publish(info);
           std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -410,6 +411,7 @@ protected:
   std::atomic<bool> spun_out_{false};
   std::thread camera_info_thread_;
   std::atomic<bool> stop_camera_info_{false};
+  std::atomic<bool> absurd_camera_info_{false};
   FrustumObservationRosOptions options_;
   FrustumObservationOptions source_;
   quorvane_nav2_gridmap::ObsTypeGridMap grid_{100, 100, 0.1, 0.0, 0.0};
@@ -556,7 +558,68 @@ TEST_F(FrustumObservationRosTest, CallbackOutlivingTheNodeBuffersTheCloudAndRele
   EXPECT_EQ(observations.size(), 1u);
 }
 
+TEST_F(FrustumObservationRosTest, AbsurdCameraInfoBuildsNoDetectorUntilASaneOneArrives)
+{
+  options_.occlusion_clearing = true;
+  build();
+  source_.buffer_options.camera_info_topic = "front_info";
+  absurd_camera_info_ = true;
+  publishCameraInfoContinuously("front_info");
+  geometry_msgs::msg::TransformStamped camera;
+  camera.header.frame_id = "map";
+  camera.child_frame_id = "camera";
+  camera.transform.rotation.w = 1.0;
+  tf_buffer_->setTransform(camera, "test", true);
+  auto buffer = std::make_shared<ObservationBuffer>(
+    source_.buffer_options, "map", *tf_buffer_, 0.5, node_->get_clock(), node_->get_logger(),
+    nullptr);
+  const auto deliver = [&] {
+      auto message = std::make_shared<SemanticPointCloud>();
+      message->header.frame_id = "camera";
+      message->header.stamp = node_->now();
+      front_end_->semanticPointCloudCallback(message, buffer);
+    };
+
+  ASSERT_TRUE(waitFor([&] {
+      deliver();
+      return !sink_->matching("refuses the camera info").empty();
+    }));
+  const auto refusals = sink_->matching("refuses the camera info");
+  EXPECT_NE(refusals.front().find("source obstacle_type.front (topic front_info"), std::string::npos)
+    << refusals.front();
+  EXPECT_FALSE(buffer->frustum_detector_);
+  // The map update goes on without clearing by this camera.
+  Bounds bounds;
+  EXPECT_NO_THROW(
+    front_end_->updatePointCloud3DMap(
+      grid_, &bounds.min_x, &bounds.min_y, &bounds.max_x, &bounds.max_y, 5.0, 5.0));
+
+  absurd_camera_info_ = false;
+  EXPECT_TRUE(waitFor([&] {
+      deliver();
+      return buffer->frustum_detector_ != nullptr;
+    }));
+  ASSERT_TRUE(buffer->frustum_detector_);
+  EXPECT_EQ(buffer->frustum_detector_->camera().width, 640u);
+}
+
 // Marking and clearing on hand-built observations.
+
+TEST_F(FrustumObservationRosTest, PointsAndHullsOffEveryCellMarkNothing)
+{
+  build();
+  const float big = std::numeric_limits<float>::max();
+  // A driver's sentinel passes as a finite number; a cell index computed from it would wrap.
+  mark({observationAt(secondsNow(), {
+      cloudOf(kWall, {{1e30f, 1e30f, 0.5f}, {big, 1.0f, 0.5f}, {1.0f, -big, 0.5f},
+        {4294967296.0f * 0.1f + 0.5f, 1.0f, 0.5f}}),
+      cloudOf(kWall, {{1.0f, 1.0f, 0.5f}, {2.0f, 1.0f, 0.5f}, {1e30f, 1e30f, 0.5f}}, true)})});
+  for (unsigned int my = 0; my < grid_.getHeight(); ++my) {
+    for (unsigned int mx = 0; mx < grid_.getWidth(); ++mx) {
+      EXPECT_EQ(grid_.get(mx, my).bits_, 0u) << mx << ", " << my;
+    }
+  }
+}
 
 TEST_F(FrustumObservationRosTest, TopPointsOfACellWithinAMillimetreAllMark)
 {

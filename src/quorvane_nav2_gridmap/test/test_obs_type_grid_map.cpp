@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <limits>
 #include <new>
 
+#include "quorvane_nav2_gridmap/map_mark/plane_object.hpp"
 #include "quorvane_nav2_gridmap/obs_type_grid_map.hpp"
 
 namespace
@@ -148,6 +152,45 @@ TEST_F(ObsTypeGridMapTest, WorldToMapTruncatesAndRejectsOutsidePoints)
   EXPECT_FALSE(grid_.worldToMap(-0.01, 0.0, mx, my));
   EXPECT_EQ(mx, 77u);
   EXPECT_EQ(my, 77u);
+}
+
+TEST_F(ObsTypeGridMapTest, WorldToMapRejectsPointsThatNoCellHolds)
+{
+  // 20 x 20 cells at 0.5 m: x = (2^32 + 5) * 0.5 would wrap to column 5 if it were converted.
+  ObsTypeGridMap grid(20, 20, 0.5, 0.0, 0.0);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const double bad : {nan, inf, -inf, 1e30, -1e30, 1e19, (4294967296.0 + 5.0) * 0.5,
+      static_cast<double>(FLT_MAX), std::numeric_limits<double>::max()})
+  {
+    unsigned int mx = 77;
+    unsigned int my = 77;
+    EXPECT_FALSE(grid.worldToMap(bad, 1.0, mx, my)) << bad;
+    EXPECT_FALSE(grid.worldToMap(1.0, bad, mx, my)) << bad;
+    EXPECT_FALSE(grid.worldToMap(bad, bad, mx, my)) << bad;
+    EXPECT_NE(mx, 5u) << bad;
+    EXPECT_NE(mx, 0u) << bad;
+  }
+
+  // A circle zone placed at a sentinel position reaches no cell of the map.
+  plane_object::CircleList far_zone(5, "far", {plane_object::Point{1e30, 1e30, 1.0}});
+  const auto zone = far_zone.getGrid(0.5);
+  int zone_cells = 0;
+  for (std::uint32_t row = 0; row < zone->height(); ++row) {
+    for (std::uint32_t col = 0; col < zone->width(); ++col) {
+      if (!zone->at(col, row)) {
+        continue;
+      }
+      ++zone_cells;
+      double wx = 0.0;
+      double wy = 0.0;
+      zone->mapToWorld(col, row, wx, wy);
+      unsigned int mx = 0;
+      unsigned int my = 0;
+      EXPECT_FALSE(grid.worldToMap(wx, wy, mx, my)) << mx << ", " << my;
+    }
+  }
+  EXPECT_GT(zone_cells, 0);
 }
 
 TEST_F(ObsTypeGridMapTest, MapToWorldGivesTheCellCentre)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -326,6 +327,73 @@ TEST_F(ObservationBufferTest, RefusesMalformedSubCloudsWhole)
     EXPECT_NE(line->text.find("sub-cloud 1"), std::string::npos) << line->text;
   }
   EXPECT_TRUE(stored(*buffer).empty());
+}
+
+TEST_F(ObservationBufferTest, RefusesAStampBefore1970SoNoLaterReadThrows)
+{
+  options_.observation_persistence = 1.0;
+  auto buffer = makeBuffer(makeDetector());
+  builtin_interfaces::msg::Time before_1970;
+  before_1970.sec = -5;
+  before_1970.nanosec = 100;
+  EXPECT_FALSE(buffer->bufferCloud(frame(before_1970, {subCloud(1, {{1.0f, 0.0f, 0.0f}})})));
+  const auto * line = sink_->find("ObservationBuffer obstacle_type.front_camera refuses the cloud");
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(line->level, spdlog::level::warn);
+  EXPECT_NE(line->text.find("before 1970"), std::string::npos) << line->text;
+
+  std::vector<Observation> observations;
+  std::vector<std::shared_ptr<FrustumDetector>> detectors;
+  EXPECT_NO_THROW(buffer->getObservationsAndFrustumDetector(observations, detectors, false));
+  EXPECT_TRUE(observations.empty());
+  EXPECT_TRUE(buffer->shape().points.empty());
+  // The next sane frame is stored as usual.
+  EXPECT_TRUE(buffer->bufferCloud(frame(ago(0.0), {subCloud(1, {{1.0f, 0.0f, 0.0f}})})));
+  EXPECT_NO_THROW(buffer->getObservationsAndFrustumDetector(observations, detectors, false));
+  EXPECT_EQ(observations.size(), 1u);
+}
+
+TEST_F(ObservationBufferTest, ReadsFieldsAtAnyByteOffset)
+{
+  using sensor_msgs::msg::PointField;
+  const Points points{{1.0f, 0.0f, 0.3f}, {2.0f, -1.0f, 0.0f}, {kNaN, 0.0f, 0.0f},
+    {3.0f, 1.0f, 0.5f}};
+  // A one-byte tag before x, and the fields in another order with an odd point step.
+  for (const auto & [x_offset, y_offset, z_offset, step] :
+    {std::array<std::uint32_t, 4>{1, 5, 9, 13}, {10, 3, 15, 21}, {2, 6, 10, 14}})
+  {
+    auto sub_cloud = subCloud(7, {});
+    auto & cloud = sub_cloud.cloud;
+    cloud.fields.clear();
+    for (const auto & [name, offset] : {std::pair{"x", x_offset}, {"y", y_offset}, {"z", z_offset}}) {
+      PointField field;
+      field.name = name;
+      field.offset = offset;
+      field.datatype = PointField::FLOAT32;
+      field.count = 1;
+      cloud.fields.push_back(field);
+    }
+    cloud.point_step = step;
+    cloud.height = 1;
+    cloud.width = static_cast<std::uint32_t>(points.size());
+    cloud.row_step = cloud.width * step;
+    cloud.data.assign(cloud.row_step, 0xAB);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      std::uint8_t * point = cloud.data.data() + i * step;
+      std::memcpy(point + x_offset, &points[i][0], sizeof(float));
+      std::memcpy(point + y_offset, &points[i][1], sizeof(float));
+      std::memcpy(point + z_offset, &points[i][2], sizeof(float));
+    }
+    auto buffer = makeBuffer();
+    ASSERT_TRUE(buffer->bufferCloud(frame(ago(0.0), {sub_cloud})));
+    const PointCloud stored_cloud = stored(*buffer)[0].clouds[0];
+    ASSERT_EQ(stored_cloud.points.cols(), 3) << step;
+    EXPECT_TRUE(stored_cloud.points.col(0).isApprox(Eigen::Vector3f(1.0f, 3.0f, 0.8f), kEps));
+    EXPECT_TRUE(stored_cloud.points.col(1).isApprox(Eigen::Vector3f(2.0f, 4.0f, 0.5f), kEps));
+    EXPECT_TRUE(stored_cloud.points.col(2).isApprox(Eigen::Vector3f(0.0f, 5.0f, 1.0f), kEps));
+    EXPECT_NEAR(stored_cloud.min_x, 0.0f, kEps);
+    EXPECT_NEAR(stored_cloud.max_y, 5.0f, kEps);
+  }
 }
 
 TEST_F(ObservationBufferTest, WithoutPersistenceOnlyTheNewestIsKept)

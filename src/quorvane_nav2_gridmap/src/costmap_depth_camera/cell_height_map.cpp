@@ -13,11 +13,17 @@ constexpr std::size_t kMinimumSlots = 1024;
 
 CellHeightMap::CellHeightMap(std::size_t expected_cells)
 {
+  reset(expected_cells);
+}
+
+void CellHeightMap::reset(std::size_t expected_cells)
+{
   // Keep the load at or below one half so that probe chains stay short.
   std::size_t slot_count = kMinimumSlots;
   while (slot_count < 2 * expected_cells) {
     slot_count *= 2;
   }
+  size_ = 0;
   resize(slot_count);
 }
 

@@ -21,6 +21,7 @@
 #include <std_msgs/msg/color_rgba.hpp>
 #include <tf2/time.h>
 
+#include "quorvane_nav2_gridmap/categrory_table.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/cell_height_map.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/elapsed_milliseconds.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/highest_point_filter.hpp"
@@ -351,17 +352,36 @@ void FrustumObservationRos::semanticPointCloudCallback(
       "Warning: semanticPointCloudCallback find frame {} do not have frustum.", source.topic);
     sensor_msgs::msg::CameraInfo camera_info;
     if (util::get_cam_para(node, source.camera_info_topic, camera_info, kCameraInfoWaitSeconds)) {
-      buffer->frustum_detector_ = std::make_shared<FrustumDetector>(
-        camera_info, static_cast<float>(source.min_detect_distance),
-        static_cast<float>(source.max_detect_distance),
-        static_cast<float>(source.frustum_theta_resolution),
-        static_cast<float>(source.frustum_r_resolution),
-        static_cast<float>(source.frustum_obstruct_theta_tolerance), source.frustum_strategy);
+      buildFrustumDetector(*buffer, camera_info);
     }
   } catch (const std::exception & error) {
     QLOG_ERROR(
       "semanticPointCloudCallback of {} failed: {}", buffer->options().topic, error.what());
   }
+}
+
+void FrustumObservationRos::buildFrustumDetector(
+  ObservationBuffer & buffer, const sensor_msgs::msg::CameraInfo & camera_info)
+{
+  const ObservationBufferOptions & source = buffer.options();
+  const auto view_min = static_cast<float>(source.min_detect_distance);
+  const auto view_max = static_cast<float>(source.max_detect_distance);
+  const auto theta_resolution = static_cast<float>(source.frustum_theta_resolution);
+  const auto r_resolution = static_cast<float>(source.frustum_r_resolution);
+  // One absurd CameraInfo must not cost every later update its time or its memory; the next
+  // cloud asks again, so a sane CameraInfo still gives the source its clearing.
+  const std::string defect = FrustumDetector::cameraInfoDefect(
+    camera_info, view_min, view_max, theta_resolution, r_resolution);
+  if (!defect.empty()) {
+    QLOG_ERROR(
+      "FrustumObservationRos refuses the camera info of source {} (topic {}, camera frame {}): {}; "
+      "no clearing through this camera until a usable one arrives", source.source_name,
+      source.camera_info_topic, camera_info.header.frame_id, defect);
+    return;
+  }
+  buffer.frustum_detector_ = std::make_shared<FrustumDetector>(
+    camera_info, view_min, view_max, theta_resolution, r_resolution,
+    static_cast<float>(source.frustum_obstruct_theta_tolerance), source.frustum_strategy);
 }
 
 bool FrustumObservationRos::getMarkingObservations(
@@ -387,11 +407,52 @@ bool FrustumObservationRos::updatePointCloud3DMap(
   double * max_y, double robot_x, double robot_y)
 {
   const auto started = std::chrono::system_clock::now();
-  std::vector<Observation> observations;
+  // One update at a time owns the cache of current clouds.
+  std::lock_guard<std::mutex> update_guard(update_mutex_);
+  std::vector<std::shared_ptr<const Observation>> observations;
   std::vector<std::shared_ptr<FrustumDetector>> detectors;
-  const bool current = getMarkingObservations(observations, detectors);
-  markObservations(
-    grid, observations, detectors, robot_x, robot_y, min_x, min_y, max_x, max_y, started);
+  std::vector<CurrentCloudCache::SourceVersion> sources;
+  bool current = true;
+  for (const auto & buffer : marking_buffers_) {
+    std::lock_guard<std::mutex> guard(buffer->lock_);
+    const auto buffer_started = std::chrono::system_clock::now();
+    buffer->collectObservations(observations);
+    if (options_.occlusion_clearing) {
+      buffer->refreshFrustumDetector(detectors, options_.enable_frustum_trace, buffer_started);
+    }
+    sources.push_back({buffer.get(), buffer->contentVersion()});
+    current = buffer->isCurrent() && current;
+  }
+
+  const auto collected = std::chrono::system_clock::now();
+  std::lock_guard<std::mutex> guard(remembered_clouds_mutex_);
+  adoptGridGeometry(grid);
+  // Without a new observation the current clouds are those of the last update: filter again
+  // only when some marking source stored or dropped one, or the cell size changed.
+  if (!current_cache_.valid || current_cache_.sources != sources ||
+    current_cache_.resolution != resolution)
+  {
+    current_cache_.valid = false;
+    current_cache_.clouds.clear();
+    filterCurrentClouds(observations, current_cache_.clouds, current_cache_.cells);
+    current_cache_.sources = std::move(sources);
+    current_cache_.resolution = resolution;
+    current_cache_.valid = true;
+  }
+  markRememberedAndCurrent(
+    grid, CloudList(current_cache_.clouds), current_cache_.cells, detectors, robot_x, robot_y,
+    min_x, min_y, max_x, max_y);
+
+  if (options_.enable_frustum_trace) {
+    const auto finished = std::chrono::system_clock::now();
+    logUpdateTime(started, collected, finished);
+    std::vector<Observation> copies;
+    copies.reserve(observations.size());
+    for (const auto & observation : observations) {
+      copies.push_back(*observation);
+    }
+    publishDebugMarkers(copies, detectors);
+  }
   return current;
 }
 
@@ -402,26 +463,52 @@ void FrustumObservationRos::markObservations(
   std::chrono::system_clock::time_point started)
 {
   const auto collected = std::chrono::system_clock::now();
+  std::lock_guard<std::mutex> update_guard(update_mutex_);
   std::lock_guard<std::mutex> guard(remembered_clouds_mutex_);
   adoptGridGeometry(grid);
-
-  std::size_t point_count = 0;
+  std::vector<const Observation *> sources;
+  sources.reserve(observations.size());
   for (const auto & observation : observations) {
-    for (const auto & cloud : observation.clouds) {
-      point_count += static_cast<std::size_t>(cloud.points.cols());
+    sources.push_back(&observation);
+  }
+  CloudList current;
+  CellHeightMap cells;
+  filterCurrentClouds(sources, current, cells);
+  markRememberedAndCurrent(
+    grid, std::move(current), cells, detectors, robot_x, robot_y, min_x, min_y, max_x, max_y);
+
+  if (options_.enable_frustum_trace) {
+    logUpdateTime(started, collected, std::chrono::system_clock::now());
+    publishDebugMarkers(observations, detectors);
+  }
+}
+
+template<typename ObservationPointers>
+void FrustumObservationRos::filterCurrentClouds(
+  const ObservationPointers & observations, CloudList & current, CellHeightMap & cells)
+{
+  // A cloud covers no more cells than it has points, nor more than its bounding box holds;
+  // the table sized for that stays small enough to be read from the cache.
+  double cell_count = 0.0;
+  for (const auto & observation : observations) {
+    for (const auto & cloud : observation->clouds) {
+      const double box_cells = (std::fabs(cloud.max_x - cloud.min_x) / resolution + 2.0) *
+        (std::fabs(cloud.max_y - cloud.min_y) / resolution + 2.0);
+      cell_count += std::min(static_cast<double>(cloud.points.cols()), box_cells);
     }
   }
-  // Distinct cells are far fewer than points; the table grows if they are not.
-  CellHeightMap cells(point_count / 8);
+  cells.reset(static_cast<std::size_t>(cell_count));
   HighestPointFilter<CellHeightMap> filter(cells, resolution);
 
-  CloudList current;
   for (const auto & observation : observations) {
-    const double time = toSeconds(observation.stamp);
-    for (const auto & cloud : observation.clouds) {
-      PointCloudWithTime entry(cloud);
+    const double time = toSeconds(observation->stamp);
+    for (const auto & cloud : observation->clouds) {
+      PointCloudWithTime entry;
+      entry.category = cloud.category;
+      entry.is_polygon = cloud.is_polygon;
       entry.time = time;
-      filter.keepRisingPoints(entry);
+      // Only the rising points are copied out of the stored cloud.
+      filter.takeRisingPoints(cloud.points, entry, filter_scratch_);
       // Newest first; clouds of equal time keep their arrival order.
       const auto older = std::find_if(
         current.begin(), current.end(),
@@ -431,8 +518,19 @@ void FrustumObservationRos::markObservations(
   }
   for (auto & entry : current) {
     filter.keepNearHighest(entry);
+    // Nothing before their marking changes the current clouds: their bounds and hulls can be
+    // settled now, and kept with them while no new observation comes.
+    entry.updateEdge();
+    updatePolygon(entry);
   }
+}
 
+void FrustumObservationRos::markRememberedAndCurrent(
+  quorvane_nav2_gridmap::ObsTypeGridMap & grid, CloudList current, CellHeightMap & cells,
+  const std::vector<std::shared_ptr<FrustumDetector>> & detectors, double robot_x,
+  double robot_y, double * min_x, double * min_y, double * max_x, double * max_y)
+{
+  HighestPointFilter<CellHeightMap> filter(cells, resolution);
   const double now = systemSeconds();
   const double oldest_current = current.empty() ? now : current.back().time;
 
@@ -483,20 +581,19 @@ void FrustumObservationRos::markObservations(
   }
 
   for (auto & entry : current) {
-    entry.updateEdge();
-    updatePolygon(entry);
     markAndTouch(grid, entry, min_x, min_y, max_x, max_y);
   }
   remembered_clouds_.splice(remembered_clouds_.begin(), current);
+}
 
-  if (options_.enable_frustum_trace) {
-    const auto finished = std::chrono::system_clock::now();
-    QLOG_INFO(
-      "FrustumObservationRos name {} updatePointCloud3DMap use total time {:4.3f} ms, prepare time "
-      "{:4.3f} ms, core time {:4.3f} ms.", options_.name, millisecondsBetween(started, finished),
-      millisecondsBetween(started, collected), millisecondsBetween(collected, finished));
-    publishDebugMarkers(observations, detectors);
-  }
+void FrustumObservationRos::logUpdateTime(
+  std::chrono::system_clock::time_point started, std::chrono::system_clock::time_point collected,
+  std::chrono::system_clock::time_point finished) const
+{
+  QLOG_INFO(
+    "FrustumObservationRos name {} updatePointCloud3DMap use total time {:4.3f} ms, prepare time "
+    "{:4.3f} ms, core time {:4.3f} ms.", options_.name, millisecondsBetween(started, finished),
+    millisecondsBetween(started, collected), millisecondsBetween(collected, finished));
 }
 
 void FrustumObservationRos::adoptGridGeometry(const quorvane_nav2_gridmap::ObsTypeGridMap & grid)
@@ -593,13 +690,16 @@ void FrustumObservationRos::convexFillCells(
 void FrustumObservationRos::markCloudInGrid(
   quorvane_nav2_gridmap::ObsTypeGridMap & grid, const PointCloudWithTime & cloud)
 {
-  const int category = static_cast<int>(cloud.category);
+  // setCost's bits, looked up once per cloud rather than once per point.
+  const quorvane_nav2_gridmap::ObsTypeBitMap bits = quorvane_nav2_gridmap::categrory_table[
+    static_cast<semantic::SemanticType>(static_cast<int>(cloud.category))];
+  const unsigned int width = grid.getWidth();
   unsigned int mx = 0;
   unsigned int my = 0;
   if (!cloud.is_polygon) {
     for (Eigen::Index i = 0; i < cloud.points.cols(); ++i) {
       if (grid.worldToMap(cloud.points(0, i), cloud.points(1, i), mx, my)) {
-        grid.setCost(category, mx, my);
+        grid.merge(my * width + mx, bits);
       }
     }
     return;
@@ -616,7 +716,7 @@ void FrustumObservationRos::markCloudInGrid(
   std::vector<MapLocation> cells;
   convexFillCells(vertices, cells);
   for (const auto & cell : cells) {
-    grid.setCost(category, cell.x, cell.y);
+    grid.merge(cell.y * width + cell.x, bits);
   }
 }
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <utility>
 
 #include <pcl_ros/transforms.hpp>
-#include <sensor_msgs/point_cloud2_iterator.hpp>
 #include <tf2/exceptions.h>
 #include <tf2/time.h>
 
@@ -27,6 +27,30 @@ constexpr int kTransformErrorCode = 101100016;
 constexpr double kSlowBufferMilliseconds = 100.0;
 // Stamps older than this play no part in the rate check.
 constexpr double kRateWindowSeconds = 10.0;
+
+// The smallest float f with f >= limit, compared as doubles; NaN stays NaN, so that it drops
+// nothing, as the double comparison would.
+float smallestFloatNotBelow(double limit)
+{
+  if (!(limit > -static_cast<double>(std::numeric_limits<float>::max()))) {
+    return std::isnan(limit) ? std::numeric_limits<float>::quiet_NaN() :
+           -std::numeric_limits<float>::max();
+  }
+  if (limit > static_cast<double>(std::numeric_limits<float>::max())) {
+    return std::numeric_limits<float>::infinity();
+  }
+  float value = static_cast<float>(limit);
+  if (static_cast<double>(value) < limit) {
+    value = std::nextafter(value, std::numeric_limits<float>::infinity());
+  }
+  return value;
+}
+
+// The largest float f with f <= limit, compared as doubles.
+float largestFloatNotAbove(double limit)
+{
+  return -smallestFloatNotBelow(-limit);
+}
 
 tf2::TimePoint toTimePoint(const builtin_interfaces::msg::Time & stamp)
 {
@@ -58,6 +82,14 @@ bool ObservationBuffer::bufferCloud(const quorvane_protocol::msg::SemanticPointC
   const std::string & cloud_frame = message.header.frame_id;
   if (cloud_frame.empty()) {
     QLOG_WARN("Warning: Pointcloud's frame_id is empty!");
+    return false;
+  }
+  // rclcpp::Time cannot hold a time before 1970: stored, such a stamp would make every later
+  // purge and detector refill throw for as long as the observation is kept.
+  if (message.header.stamp.sec < 0) {
+    QLOG_WARN(
+      "ObservationBuffer {} refuses the cloud of frame {}: its stamp {} s {} ns lies before 1970",
+      options_.source_name, cloud_frame, message.header.stamp.sec, message.header.stamp.nanosec);
     return false;
   }
   // A malformed sub-cloud refuses the whole message before anything is looked up or changed,
@@ -110,7 +142,8 @@ bool ObservationBuffer::bufferCloud(const quorvane_protocol::msg::SemanticPointC
       shape_.points[i].z = global.z();
     }
   }
-  observation_list_.push_front(std::move(observation));
+  observation_list_.push_front(std::make_shared<const Observation>(std::move(observation)));
+  ++content_version_;
 
   last_updated_ = clock_->now();
   if (options_.expected_hz > 0) {
@@ -146,24 +179,67 @@ PointCloud ObservationBuffer::transformSubCloud(
   cloud.points.resize(3, point_count);
   Eigen::Index kept = 0;
   if (point_count > 0) {
-    sensor_msgs::PointCloud2ConstIterator<float> x(message_cloud, "x");
-    sensor_msgs::PointCloud2ConstIterator<float> y(message_cloud, "y");
-    sensor_msgs::PointCloud2ConstIterator<float> z(message_cloud, "z");
-    for (Eigen::Index i = 0; i < point_count; ++i, ++x, ++y, ++z) {
-      if (!std::isfinite(*x) || !std::isfinite(*y) || !std::isfinite(*z)) {
-        continue;
-      }
-      // The height band is in the cloud frame, before the transform.
-      const double height = *z;
-      if (height < options_.min_obstacle_height || height > options_.max_obstacle_height) {
-        continue;
-      }
-      cloud.points.col(kept++) = rotation * Eigen::Vector3f(*x, *y, *z) + translation;
-    }
+    kept = filterAndTransform(message_cloud, point_count, rotation, translation, cloud);
   }
-  cloud.points.conservativeResize(Eigen::NoChange, kept);
-  cloud.updateEdge();
+  if (kept != point_count) {
+    cloud.points.conservativeResize(Eigen::NoChange, kept);
+  }
+  if (kept == 0) {
+    cloud.updateEdge();
+  }
   return cloud;
+}
+
+Eigen::Index ObservationBuffer::filterAndTransform(
+  const sensor_msgs::msg::PointCloud2 & message_cloud, Eigen::Index point_count,
+  const Eigen::Matrix3f & rotation, const Eigen::Vector3f & translation, PointCloud & cloud) const
+{
+  const XyzOffsets offsets = xyzOffsets(message_cloud);
+  const std::size_t step = message_cloud.point_step;
+  const std::uint8_t * point = message_cloud.data.data();
+  const std::uint8_t * const end = point + static_cast<std::size_t>(point_count) * step;
+  // The height band compares the float z with double limits; these float limits keep exactly
+  // the same points with a float comparison.
+  const float lowest = smallestFloatNotBelow(options_.min_obstacle_height);
+  const float highest = largestFloatNotAbove(options_.max_obstacle_height);
+  float * out = cloud.points.data();
+  // The bounds start from +-infinity, which any finite point replaces; the first point sets
+  // them, as updateEdge's strict comparisons do.
+  float min_x = std::numeric_limits<float>::infinity();
+  float min_y = min_x;
+  float max_x = -min_x;
+  float max_y = -min_x;
+  for (; point != end; point += step) {
+    const float x = loadFloat(point + offsets.x);
+    const float y = loadFloat(point + offsets.y);
+    const float z = loadFloat(point + offsets.z);
+    // x - x is 0 for a finite x and NaN otherwise; one test covers all three coordinates.
+    if (!((x - x) + (y - y) + (z - z) == 0.0f) || z < lowest || z > highest) {
+      continue;
+    }
+    const Eigen::Vector3f global = rotation * Eigen::Vector3f(x, y, z) + translation;
+    min_x = std::min(min_x, global.x());
+    max_x = std::max(max_x, global.x());
+    min_y = std::min(min_y, global.y());
+    max_y = std::max(max_y, global.y());
+    out[0] = global.x();
+    out[1] = global.y();
+    out[2] = global.z();
+    out += 3;
+  }
+  const auto kept = static_cast<Eigen::Index>((out - cloud.points.data()) / 3);
+  // A first point that the transform took beyond float range (a NaN) fixes updateEdge's
+  // bounds; only then do they differ from the running ones, and only then are they recomputed.
+  if (kept > 0 && std::isfinite(cloud.points(0, 0)) && std::isfinite(cloud.points(1, 0))) {
+    cloud.min_x = min_x;
+    cloud.max_x = max_x;
+    cloud.min_y = min_y;
+    cloud.max_y = max_y;
+  } else {
+    cloud.points.conservativeResize(Eigen::NoChange, kept);
+    cloud.updateEdge();
+  }
+  return kept;
 }
 
 void ObservationBuffer::purgeStaleObservations()
@@ -172,13 +248,17 @@ void ObservationBuffer::purgeStaleObservations()
     return;
   }
   if (keep_time_ == rclcpp::Duration(0, 0)) {
-    observation_list_.erase(std::next(observation_list_.begin()), observation_list_.end());
+    if (observation_list_.size() > 1) {
+      observation_list_.erase(std::next(observation_list_.begin()), observation_list_.end());
+      ++content_version_;
+    }
     return;
   }
   for (auto it = observation_list_.begin(); it != observation_list_.end(); ++it) {
-    const rclcpp::Duration age = clock_->now() - rclcpp::Time(it->stamp, RCL_ROS_TIME);
+    const rclcpp::Duration age = clock_->now() - rclcpp::Time((*it)->stamp, RCL_ROS_TIME);
     if (age > keep_time_) {
       observation_list_.erase(it, observation_list_.end());
+      ++content_version_;
       return;
     }
   }
@@ -239,6 +319,15 @@ bool ObservationBuffer::checkHZ(double & hz)
 void ObservationBuffer::getObservations(std::vector<Observation> & observations)
 {
   purgeStaleObservations();
+  for (const auto & observation : observation_list_) {
+    observations.push_back(*observation);
+  }
+}
+
+void ObservationBuffer::collectObservations(
+  std::vector<std::shared_ptr<const Observation>> & observations)
+{
+  purgeStaleObservations();
   observations.insert(observations.end(), observation_list_.begin(), observation_list_.end());
 }
 
@@ -246,35 +335,49 @@ void ObservationBuffer::getObservationsAndFrustumDetector(
   std::vector<Observation> & observations,
   std::vector<std::shared_ptr<FrustumDetector>> & detectors, bool trace)
 {
-  const auto t0 = std::chrono::system_clock::now();
+  const auto started = std::chrono::system_clock::now();
   getObservations(observations);
+  refreshFrustumDetector(detectors, trace, started);
+}
+
+void ObservationBuffer::refreshFrustumDetector(
+  std::vector<std::shared_ptr<FrustumDetector>> & detectors, bool trace,
+  std::chrono::system_clock::time_point started)
+{
   const auto t1 = std::chrono::system_clock::now();
   if (!frustum_detector_) {
     return;
   }
-  // The detector is refilled from the stored points themselves, never from copies.
-  std::vector<std::reference_wrapper<const PointCloud>> clouds;
-  for (const auto & observation : observation_list_) {
-    clouds.insert(clouds.end(), observation.clouds.begin(), observation.clouds.end());
-  }
-  const auto t2 = std::chrono::system_clock::now();
+  auto t2 = t1;
+  // The refill depends only on the stored points, the camera transform and the shape, all of
+  // which change only with the content: an unchanged buffer leaves the detector as it is.
+  if (frustum_detector_ != refilled_detector_ || content_version_ != refilled_version_) {
+    // The detector is refilled from the stored points themselves, never from copies.
+    std::vector<std::reference_wrapper<const PointCloud>> clouds;
+    for (const auto & observation : observation_list_) {
+      clouds.insert(clouds.end(), observation->clouds.begin(), observation->clouds.end());
+    }
+    t2 = std::chrono::system_clock::now();
 
-  FrustumDetector & detector = *frustum_detector_;
-  detector.clear();
-  detector.setTrans(camera_transform_);
-  detector.setShape(shape_);
-  for (const PointCloud & cloud : clouds) {
-    detector.accumulateDepthGrid(cloud.points);
+    FrustumDetector & detector = *frustum_detector_;
+    detector.clear();
+    detector.setTrans(camera_transform_);
+    detector.setShape(shape_);
+    for (const PointCloud & cloud : clouds) {
+      detector.accumulateDepthGrid(cloud.points);
+    }
+    detector.fixSetting();
+    refilled_detector_ = frustum_detector_;
+    refilled_version_ = content_version_;
   }
-  detector.fixSetting();
   detectors.push_back(frustum_detector_);
   const auto t3 = std::chrono::system_clock::now();
 
   if (trace) {
     QLOG_INFO(
       "ObservationBuffer::getObservationsAndFrustumDetector use time {:4.3f} ms, time1: {:4.3f} ms, "
-      "time2: {:4.3f} ms, time3: {:4.3f} ms", millisecondsBetween(t0, t3),
-      millisecondsBetween(t0, t1), millisecondsBetween(t1, t2), millisecondsBetween(t2, t3));
+      "time2: {:4.3f} ms, time3: {:4.3f} ms", millisecondsBetween(started, t3),
+      millisecondsBetween(started, t1), millisecondsBetween(t1, t2), millisecondsBetween(t2, t3));
   }
 }
 

@@ -14,6 +14,19 @@
 
 namespace costmap_depth_camera
 {
+namespace
+{
+
+// A cell count from a float; counts beyond what an int holds saturate instead of overflowing.
+std::int32_t toCellCount(float cells)
+{
+  if (!(cells < static_cast<float>(std::numeric_limits<std::int32_t>::max()))) {
+    return std::numeric_limits<std::int32_t>::max();
+  }
+  return static_cast<std::int32_t>(cells);
+}
+
+}  // namespace
 
 void PointCloudProcess::dilatePointCloud(
   quorvane_protocol::msg::SemanticCloud & semantic_cloud, double dilation_size)
@@ -31,18 +44,23 @@ void PointCloudProcess::dilatePointCloud(
     std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
     std::numeric_limits<float>::max(), -std::numeric_limits<float>::max()};
   bool any_finite = false;
-  sensor_msgs::PointCloud2ConstIterator<float> it_x(input, "x");
-  sensor_msgs::PointCloud2ConstIterator<float> it_y(input, "y");
-  for (std::uint64_t i = 0; i < point_count; ++i, ++it_x, ++it_y) {
+  const XyzOffsets offsets = xyzOffsets(input);
+  const std::uint8_t * const data = input.data.data();
+  const std::size_t step = input.point_step;
+  const auto x_of = [&](std::uint64_t i) {return loadFloat(data + i * step + offsets.x);};
+  const auto y_of = [&](std::uint64_t i) {return loadFloat(data + i * step + offsets.y);};
+  for (std::uint64_t i = 0; i < point_count; ++i) {
+    const float x = x_of(i);
+    const float y = y_of(i);
     // A non-finite coordinate would stretch the raster to infinity.
-    if (!std::isfinite(*it_x) || !std::isfinite(*it_y)) {
+    if (!std::isfinite(x) || !std::isfinite(y)) {
       continue;
     }
     any_finite = true;
-    extent.min_x = std::min(extent.min_x, *it_x);
-    extent.max_x = std::max(extent.max_x, *it_x);
-    extent.min_y = std::min(extent.min_y, *it_y);
-    extent.max_y = std::max(extent.max_y, *it_y);
+    extent.min_x = std::min(extent.min_x, x);
+    extent.max_x = std::max(extent.max_x, x);
+    extent.min_y = std::min(extent.min_y, y);
+    extent.max_y = std::max(extent.max_y, y);
   }
   if (!any_finite) {
     return;
@@ -52,7 +70,7 @@ void PointCloudProcess::dilatePointCloud(
     static_cast<std::int32_t>(std::ceil(dilation_size / static_cast<double>(c)));
   const float span =
     std::max(std::fabs(extent.max_x - extent.min_x), std::fabs(extent.max_y - extent.min_y));
-  const auto side = static_cast<std::int32_t>(std::ceil(span / c));
+  const auto side = toCellCount(std::ceil(span / c));
   const std::int32_t margin = 5 * radius;
 
   std::lock_guard<std::mutex> guard(mutex_);
@@ -62,14 +80,22 @@ void PointCloudProcess::dilatePointCloud(
       dilation_mask_.rows);
   }
 
-  sensor_msgs::PointCloud2ConstIterator<float> px(input, "x");
-  sensor_msgs::PointCloud2ConstIterator<float> py(input, "y");
-  for (std::uint64_t i = 0; i < point_count; ++i, ++px, ++py) {
-    if (!std::isfinite(*px) || !std::isfinite(*py)) {
+  for (std::uint64_t i = 0; i < point_count; ++i) {
+    const float x = x_of(i);
+    const float y = y_of(i);
+    if (!std::isfinite(x) || !std::isfinite(y)) {
       continue;
     }
-    const auto u = static_cast<std::int32_t>(std::trunc((*px - extent.min_x) / c)) + margin;
-    const auto v = static_cast<std::int32_t>(std::trunc((*py - extent.min_y) / c)) + margin;
+    const float u_cells = std::trunc((x - extent.min_x) / c);
+    const float v_cells = std::trunc((y - extent.min_y) / c);
+    // Compared as floats first: a cell index beyond the image has no int to convert to.
+    if (!(u_cells < static_cast<float>(dilation_mask_.cols) &&
+      v_cells < static_cast<float>(dilation_mask_.rows)))
+    {
+      continue;
+    }
+    const auto u = static_cast<std::int32_t>(u_cells) + margin;
+    const auto v = static_cast<std::int32_t>(v_cells) + margin;
     if (u >= 0 && u < dilation_mask_.cols && v >= 0 && v < dilation_mask_.rows) {
       dilation_mask_.at<std::uint8_t>(v, u) = 255;
     }

@@ -8,6 +8,22 @@
 namespace costmap_depth_camera
 {
 
+namespace
+{
+
+const sensor_msgs::msg::PointField * fieldNamed(
+  const sensor_msgs::msg::PointCloud2 & cloud, const char * name)
+{
+  for (const auto & candidate : cloud.fields) {
+    if (candidate.name == name) {
+      return &candidate;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 std::string xyzCloudDefect(const sensor_msgs::msg::PointCloud2 & cloud)
 {
   const std::uint64_t point_count = static_cast<std::uint64_t>(cloud.height) * cloud.width;
@@ -15,13 +31,7 @@ std::string xyzCloudDefect(const sensor_msgs::msg::PointCloud2 & cloud)
     return {};
   }
   for (const char * name : {"x", "y", "z"}) {
-    const sensor_msgs::msg::PointField * field = nullptr;
-    for (const auto & candidate : cloud.fields) {
-      if (candidate.name == name) {
-        field = &candidate;
-        break;
-      }
-    }
+    const sensor_msgs::msg::PointField * field = fieldNamed(cloud, name);
     if (field == nullptr) {
       return fmt::format("has no field {}", name);
     }
@@ -43,6 +53,13 @@ std::string xyzCloudDefect(const sensor_msgs::msg::PointCloud2 & cloud)
       cloud.height, cloud.width, cloud.point_step);
   }
   return {};
+}
+
+XyzOffsets xyzOffsets(const sensor_msgs::msg::PointCloud2 & cloud)
+{
+  // The first field of each name, as the point-cloud iterators take it.
+  return XyzOffsets{fieldNamed(cloud, "x")->offset, fieldNamed(cloud, "y")->offset,
+    fieldNamed(cloud, "z")->offset};
 }
 
 }  // namespace costmap_depth_camera

@@ -26,6 +26,9 @@ public:
   // `expected_cells` only sizes the first table; the table grows as cells arrive.
   explicit CellHeightMap(std::size_t expected_cells = 0);
 
+  // Forgets every cell; keeps the table's storage when it is large enough.
+  void reset(std::size_t expected_cells);
+
   // Records z when the cell is new or z is strictly higher than its record; true in both cases.
   bool raise(CellKey key, float z)
   {

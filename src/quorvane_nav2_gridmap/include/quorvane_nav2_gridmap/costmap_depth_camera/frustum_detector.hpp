@@ -60,10 +60,20 @@ public:
   static constexpr std::int32_t kSeenInSameCell = 1;
   static constexpr std::int32_t kHidden = 2;
 
+  // A depth grid never holds more cells than this: filling, cropping and reading it stays well
+  // under a millisecond whatever a CameraInfo claims.
+  static constexpr double kMaxGridCells = 1 << 20;
+
   FrustumDetector(
     const sensor_msgs::msg::CameraInfo & info, float view_min_distance, float view_max_distance,
     float theta_resolution, float r_resolution, float obstruct_tolerance,
     const FrustumDetectorStrategy & strategy);
+
+  // Why no detector should be built from `info` with these view distances and bin sizes (an
+  // image, a projection or a depth grid beyond any real camera); empty when one can be.
+  static std::string cameraInfoDefect(
+    const sensor_msgs::msg::CameraInfo & info, float view_min_distance, float view_max_distance,
+    float theta_resolution, float r_resolution);
 
   // One refill: clear, setTrans, setShape, the binning calls, fixSetting; then the queries.
   void clear();

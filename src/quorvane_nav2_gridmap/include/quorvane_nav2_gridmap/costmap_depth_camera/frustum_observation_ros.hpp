@@ -6,6 +6,7 @@
 // marks the observed categories into the grid and clears remembered clouds the cameras see through.
 
 #include <chrono>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,7 @@
 #include <tf2_ros/message_filter.h>
 #include <visualization_msgs/msg/marker_array.hpp>
 
+#include "quorvane_nav2_gridmap/costmap_depth_camera/cell_height_map.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_detector.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_options.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros_options.hpp"
@@ -113,6 +115,35 @@ protected:
 private:
   using CloudList = std::list<PointCloudWithTime>;
 
+  // The current clouds of the last update, filtered, with their bounds and hulls and the highest
+  // point of every cell they cover: valid while no marking source stored or dropped an
+  // observation and the cell size stayed.
+  struct CurrentCloudCache
+  {
+    using SourceVersion = std::pair<const ObservationBuffer *, std::uint64_t>;
+    bool valid{false};
+    std::vector<SourceVersion> sources;
+    double resolution{0.0};
+    CloudList clouds;
+    CellHeightMap cells;
+  };
+
+  // The highest-point filter over `observations` (pointers, in collection order), giving the
+  // current clouds newest first with their bounds and hulls, and the cells they cover.
+  template<typename ObservationPointers>
+  void filterCurrentClouds(
+    const ObservationPointers & observations, CloudList & current, CellHeightMap & cells);
+  // The remembered pass and the marking of the current clouds, which then join the remembered
+  // ones; the caller holds remembered_clouds_mutex_.
+  void markRememberedAndCurrent(
+    quorvane_nav2_gridmap::ObsTypeGridMap & grid, CloudList current, CellHeightMap & cells,
+    const std::vector<std::shared_ptr<FrustumDetector>> & detectors, double robot_x,
+    double robot_y, double * min_x, double * min_y, double * max_x, double * max_y);
+  void logUpdateTime(
+    std::chrono::system_clock::time_point started,
+    std::chrono::system_clock::time_point collected,
+    std::chrono::system_clock::time_point finished) const;
+
   // The polygon raster indexes cells by the width of the grid it writes; refresh it, with the
   // rest of the geometry, from the grid of each update.
   void adoptGridGeometry(const quorvane_nav2_gridmap::ObsTypeGridMap & grid);
@@ -124,6 +155,9 @@ private:
   Eigen::Index clearThroughFrusta(
     PointCloudWithTime & cloud, Eigen::Index count,
     const std::vector<std::shared_ptr<FrustumDetector>> & detectors) const;
+  // Gives the buffer its detector unless the CameraInfo is absurd (then logs why).
+  void buildFrustumDetector(
+    ObservationBuffer & buffer, const sensor_msgs::msg::CameraInfo & camera_info);
   bool isDetectorUsable(const FrustumDetector & detector, const PointCloudWithTime & cloud) const;
   void createDebugPublishers();
   // At most one summary per source label every 5 s of the reference times; records the time
@@ -147,6 +181,11 @@ private:
   cluster_pcl_pub_;
   // Dilation images shared by every source; guarded inside, since callbacks may run at once.
   PointCloudProcess pointcloud_process_;
+  // Taken first by every update, before any buffer's lock; callbacks never take it.
+  std::mutex update_mutex_;
+  CurrentCloudCache current_cache_;
+  // Room for the points of the largest cloud while the filter picks the ones to keep.
+  Eigen::Matrix3Xf filter_scratch_;
 };
 
 }  // namespace costmap_depth_camera

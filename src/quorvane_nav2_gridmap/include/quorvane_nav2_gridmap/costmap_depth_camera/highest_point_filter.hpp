@@ -41,6 +41,30 @@ public:
       });
   }
 
+  // The first pass straight from a stored cloud: `kept` receives only the surviving points, in
+  // order; `scratch` is working room that keeps its storage between calls.
+  void takeRisingPoints(
+    const Eigen::Matrix3Xf & points, PointCloud & kept, Eigen::Matrix3Xf & scratch)
+  {
+    const Eigen::Index count = points.cols();
+    if (scratch.cols() < count) {
+      scratch.resize(3, count);
+    }
+    const float * in = points.data();
+    float * out = scratch.data();
+    Eigen::Index survivors = 0;
+    for (Eigen::Index i = 0; i < count; ++i, in += 3) {
+      if (cells_.raise(keyOf(in[0], in[1]), in[2])) {
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+        out += 3;
+        ++survivors;
+      }
+    }
+    kept.points = scratch.leftCols(survivors);
+  }
+
   // Second pass, once every cloud went through the first: drops the points that a later point
   // of the same cell rose above.
   void keepNearHighest(PointCloud & cloud) const

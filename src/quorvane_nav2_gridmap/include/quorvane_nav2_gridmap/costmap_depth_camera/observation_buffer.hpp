@@ -4,6 +4,8 @@
 // Keeps the recent messages of one depth-camera source as observations in the global frame,
 // measures their arrival rate, and refills the source's frustum detector from every kept point.
 
+#include <chrono>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -58,6 +60,17 @@ public:
     std::vector<Observation> & observations,
     std::vector<std::shared_ptr<FrustumDetector>> & detectors, bool trace);
 
+  // The map update's way in, without copying points; the caller holds lock_. Appends the kept
+  // observations, newest first, shared: the buffer never changes an observation it stored.
+  void collectObservations(std::vector<std::shared_ptr<const Observation>> & observations);
+  // The detector half of getObservationsAndFrustumDetector; `started` begins its timing line.
+  // A detector whose buffer did not change since its last refill is handed out as it is.
+  void refreshFrustumDetector(
+    std::vector<std::shared_ptr<FrustumDetector>> & detectors, bool trace,
+    std::chrono::system_clock::time_point started);
+  // Changes whenever an observation is stored or purged; the caller holds lock_.
+  std::uint64_t contentVersion() const {return content_version_;}
+
   const ObservationBufferOptions & options() const {return options_;}
   const rclcpp::Time & last_updated() const {return last_updated_;}
   const geometry_msgs::msg::TransformStamped & camera_transform() const {return camera_transform_;}
@@ -69,6 +82,12 @@ private:
   PointCloud transformSubCloud(
     const quorvane_protocol::msg::SemanticCloud & sub_cloud, const Eigen::Matrix3f & rotation,
     const Eigen::Vector3f & translation) const;
+  // Keeps the finite points inside the height band, moved into the global frame, at the front of
+  // `cloud` (sized for every point) with their bounds; returns how many.
+  Eigen::Index filterAndTransform(
+    const sensor_msgs::msg::PointCloud2 & message_cloud, Eigen::Index point_count,
+    const Eigen::Matrix3f & rotation, const Eigen::Vector3f & translation,
+    PointCloud & cloud) const;
 
   std::list<rclcpp::Time> hz_cache_;  // oldest first
   std::recursive_mutex hz_mutex_;
@@ -84,7 +103,11 @@ private:
   geometry_msgs::msg::TransformStamped camera_transform_;
   // The last stored message's shape, in the global frame.
   geometry_msgs::msg::Polygon shape_;
-  std::list<Observation> observation_list_;  // newest first
+  std::list<std::shared_ptr<const Observation>> observation_list_;  // newest first
+  std::uint64_t content_version_{0};
+  // The detector and the content it was last refilled from.
+  std::shared_ptr<FrustumDetector> refilled_detector_;
+  std::uint64_t refilled_version_{0};
 
 public:
   // Set by the front end, under lock_, once the camera's CameraInfo is known.
