@@ -19,11 +19,10 @@
 namespace plane_object
 {
 
-// Room for some twenty thousand zones, far more than a map's zone file holds. yaml-cpp takes
-// about a third of a second and some eighty times the file's size in memory per megabyte it
-// parses, and a reload parses the zone file twice: a larger file would hold the update for
-// seconds and take gigabytes.
-constexpr std::size_t kMaxTextFileBytes = 2u * 1024u * 1024u;
+// Room for some ten thousand zones, far more than a map's zone file holds. yaml-cpp takes about
+// half a second and a hundred times the file's size in memory per megabyte it parses, and a
+// reload parses the zone file twice: a larger file would hold the update for seconds.
+constexpr std::size_t kMaxTextFileBytes = 1024u * 1024u;
 
 enum class FileRefusal
 {
