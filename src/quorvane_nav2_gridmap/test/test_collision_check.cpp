@@ -5,6 +5,7 @@
 
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -330,6 +331,67 @@ TEST_F(CollisionCheckTest, PoseOffTheGridOfTheSnapshotFailsEvenWithoutAnUpdate)
   EXPECT_EQ(loggedTexts().size(), 2U);
 }
 
+// The costmap's own conversion casts to unsigned without a range check: a NaN or a far pose
+// would land on a real cell and be scored free.
+TEST_F(CollisionCheckTest, NonFiniteOrFarPoseIsOffTheGridInEveryDirection)
+{
+  startHost(freeMap());
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<Pose2D> poses{
+    pose2d(nan, kCentre, 0.0), pose2d(kCentre, nan, 0.0), pose2d(inf, kCentre, 0.0),
+    pose2d(kCentre, -inf, 0.0), pose2d(1e300, kCentre, 0.0), pose2d(-1e300, kCentre, 0.0),
+    pose2d(kCentre, 1e300, 0.0), pose2d(kCentre, -1e300, 0.0), pose2d(1e19, kCentre, 0.0),
+    pose2d(kCentre, kCentre, nan), pose2d(kCentre, kCentre, inf)};
+  const Footprint small{point(0.1, 0.0), point(-0.1, 0.1), point(-0.1, -0.1)};
+  for (const Pose2D & pose : poses) {
+    const std::string where = fmt::format("pose({}, {}, {})", pose.x, pose.y, pose.theta);
+    EXPECT_EQ(
+      runtimeErrorOf([&] {checker_->scorePose(pose, true);}), "Pose Goes Off Grid.") << where;
+    recaptureLog();
+    const unsigned int before = counter();
+    EXPECT_FALSE(checker_->isCollisionFreePose(pose, true)) << where;
+    EXPECT_EQ(
+      loggedTexts(),
+      (std::vector<std::string>{
+        errorLine(
+          before, 1, fmt::format(
+            "Pose Goes Off Grid when collision_checker_.worldToMap, pose({}, {})", pose.x,
+            pose.y)),
+        errorLine(before, 2, kCodeLine)})) << where;
+    EXPECT_FALSE(checker_->isCollisionFreePose(pose, false, small)) << where;
+    EXPECT_EQ(
+      runtimeErrorOf([&] {checker_->scorePose(pose, false, small);}), "Pose Goes Off Grid.")
+      << where;
+    recaptureLog();
+  }
+  EXPECT_TRUE(checker_->isCollisionFreePose(pose2d(kCentre, kCentre, 0.0), true));
+}
+
+// A point or a segment encloses no area, so its cost says nothing about the robot's body.
+TEST_F(CollisionCheckTest, FootprintOfFewerThanThreePointsIsRefused)
+{
+  startHost(freeMap());
+  for (const Footprint & footprint : {
+      Footprint{point(0.1, 0.0)}, Footprint{point(0.1, 0.0), point(-0.1, 0.0)}})
+  {
+    recaptureLog();
+    const unsigned int before = counter();
+    EXPECT_FALSE(checker_->isCollisionFreePose(pose2d(kCentre, kCentre, 0.0), true, footprint));
+    EXPECT_EQ(
+      loggedTexts(),
+      (std::vector<std::string>{
+        errorLine(
+          before, 1, fmt::format(
+            "Footprint of {} points can not be scored, a robot outline needs at least 3",
+            footprint.size())),
+        errorLine(before, 2, kCodeLine)}));
+    EXPECT_FALSE(checker_->isCollisionFreePose(pose2d(kCentre, kCentre, 0.0), false));
+    EXPECT_THROW(
+      checker_->scorePose(pose2d(kCentre, kCentre, 0.0), false, footprint), std::runtime_error);
+  }
+}
+
 // --- footprint cache ------------------------------------------------------------------------
 
 TEST_F(CollisionCheckTest, UpdatingTakesTheCostmapNodesFootprintPlacedAtThePose)
@@ -448,12 +510,15 @@ TEST_F(CollisionCheckTest, EmptyCachedFootprintFails)
   recaptureLog();
 
   EXPECT_THROW(checker_->scorePose(pose2d(kCentre, kCentre, 0.0), false), std::runtime_error);
+  recaptureLog();
   const unsigned int before = counter();
   EXPECT_FALSE(checker_->isCollisionFreePose(pose2d(kCentre, kCentre, 0.0), false));
   EXPECT_EQ(
     loggedTexts(),
     (std::vector<std::string>{
-      errorLine(before, 1, kCodeLine)}));
+      errorLine(
+        before, 1, "Footprint of 0 points can not be scored, a robot outline needs at least 3"),
+      errorLine(before, 2, kCodeLine)}));
 }
 
 TEST_F(CollisionCheckTest, SnapshotFailureIsLoggedAndRaisedAgainWithItsText)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -516,9 +517,62 @@ TEST_F(GridObstacleTypeTest, FailedZoneReloadLeavesNoZonesAndIsNotRetried)
   EXPECT_TRUE(maps.inPriorityPassage(8, 8, 0));
 }
 
+// Whatever stands in a map file's place (a FIFO without a writer, a directory, an endless device,
+// a map id holding a NUL), a reload fails on its own: the update neither blocks nor throws, the
+// zones are cleared, and the reload after the directory is repaired finds them again.
+TEST_F(GridObstacleTypeTest, MapFileThatIsNotARegularFileFailsOnlyItsReload)
+{
+  writeMap("zones", "m1", {block("priority passage", 6, 6, 10, 10)});
+  selectMap("zones", "m1");
+  auto node = configured("zones");
+  auto & maps = *node->multi_grid_map_;
+  maps.updateMap();
+  ASSERT_TRUE(maps.inPriorityPassage(8, 8, 0));
+
+  const std::filesystem::path directory = map_root->path() / "zones";
+  const std::vector<std::pair<std::string, std::function<void()>>> breakages{
+    {"zone file as a FIFO", [&] {
+        std::filesystem::remove(directory / "m1/zones.yaml");
+        ASSERT_EQ(::mkfifo((directory / "m1/zones.yaml").c_str(), 0600), 0);
+      }},
+    {"meta file as a directory", [&] {
+        std::filesystem::remove(directory / "m1/meta.yaml");
+        std::filesystem::create_directory(directory / "m1/meta.yaml");
+      }},
+    {"history file on /dev/zero", [&] {
+        std::filesystem::remove(directory / "current.map");
+        std::filesystem::create_symlink("/dev/zero", directory / "current.map");
+      }},
+    {"history id with a NUL", [&] {
+        std::filesystem::remove(directory / "current.map");
+        map_root->write("zones/current.map", std::string("m1\0x\n", 5));
+      }},
+    {"image as a FIFO", [&] {
+        std::filesystem::remove(directory / "m1/map.pgm");
+        ASSERT_EQ(::mkfifo((directory / "m1/map.pgm").c_str(), 0600), 0);
+      }},
+  };
+  for (const auto & [what, breakMap] : breakages) {
+    breakMap();
+    ASSERT_TRUE(callLoadMap(*node, "/zones_gridmap/load_map")) << what;
+    EXPECT_NO_THROW(maps.updateMap()) << what;
+    EXPECT_FALSE(maps.inPriorityPassage(8, 8, 0)) << what;
+    EXPECT_FALSE(maps.hasPriorityPassage()) << what;
+
+    std::filesystem::remove_all(directory / "m1");
+    std::filesystem::remove(directory / "current.map");
+    writeMap("zones", "m1", {block("priority passage", 6, 6, 10, 10)});
+    selectMap("zones", "m1");
+    ASSERT_TRUE(callLoadMap(*node, "/zones_gridmap/load_map")) << what;
+    maps.updateMap();
+    EXPECT_TRUE(maps.inPriorityPassage(8, 8, 0)) << what;
+  }
+}
+
 TEST_F(GridObstacleTypeTest, PassageOutsideTheWindowIsReportedAndIgnored)
 {
-  writeMap("zones", "m3", {block("priority passage", 40, 40, 42, 42)});
+  // On the map image, which is wider than the costmap's window.
+  writeMap("zones", "m3", {block("priority passage", 40, 2, 42, 4)}, 50);
   selectMap("zones", "m3");
   auto node = configured("zones");
   auto & maps = *node->multi_grid_map_;

@@ -1,9 +1,13 @@
-// The small readers of the map directory: history map id, keyword tables, meta values, the
-// image path and the pixel-to-map convention.
+// The small readers of the map directory: history map id, keyword tables, meta values and the
+// pixel-to-map convention.
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "quorvane_nav2_gridmap/map_mark/plane_object.hpp"
 #include "test_map_mark_support.hpp"
@@ -64,6 +68,54 @@ TEST_F(MapDirectoryTest, MapIdMustNameADirectoryInsideTheMapDirectory)
   }
 }
 
+// Whatever stands at the history file's place, the reader answers at once: a FIFO without a
+// writer, a directory, an endless device, a file too large for any history, an id with a NUL.
+TEST_F(MapDirectoryTest, HistoryFileMustBeARegularFileOfBoundedSize)
+{
+  const std::filesystem::path history = directory_.path() / "history.map";
+  const auto expectNotReadable = [&](const std::string & reason) {
+      log_.clear();
+      EXPECT_THROW(plane_object::getMapId(history), std::exception) << reason;
+      EXPECT_EQ(
+        log_.lines(), (std::vector{
+        error("history map file " + history.string() + " " + reason),
+        error("getMapId error " + history.string() + " " + reason)}));
+      std::filesystem::remove_all(history);
+    };
+  ASSERT_EQ(::mkfifo(history.c_str(), 0600), 0);
+  expectNotReadable("is not a regular file");
+  std::filesystem::create_directory(history);
+  expectNotReadable("is not a regular file");
+  std::filesystem::create_symlink("/dev/zero", history);
+  expectNotReadable("is not a regular file");
+  directory_.write("history.map", "m1\n" + std::string(plane_object::kMaxTextFileBytes, '#'));
+  expectNotReadable(
+    "is larger than " + std::to_string(plane_object::kMaxTextFileBytes) + " bytes");
+
+  const std::string id_with_nul("m1\0x", 4);
+  expectRefused(
+    id_with_nul + "\n", {
+      error("history map id " + id_with_nul + " is not a directory in the map directory"),
+      // The exception's text, read as a C string, ends at the NUL.
+      error("getMapId error history map id m1")});
+}
+
+// The meta reader fails the way yaml-cpp fails on a missing file, never by blocking or by an
+// exception of another kind.
+TEST_F(MapDirectoryTest, MetaFileMustBeARegularFile)
+{
+  const std::filesystem::path meta = directory_.path() / "map.yaml";
+  ASSERT_EQ(::mkfifo(meta.c_str(), 0600), 0);
+  EXPECT_THROW(plane_object::MapMeta::read(meta), YAML::BadFile);
+  std::filesystem::remove(meta);
+  std::filesystem::create_directory(meta);
+  EXPECT_THROW(plane_object::MapMeta::read(meta), YAML::BadFile);
+  EXPECT_EQ(
+    log_.lines(), (std::vector{
+      error(meta.string() + " is not a regular file"),
+      error(meta.string() + " is not a regular file")}));
+}
+
 TEST(KeywordTest, MarkTypesMatchTheWholeKeywordExactly)
 {
   EXPECT_EQ(plane_object::getType("erase"), 1);
@@ -102,14 +154,6 @@ TEST_F(MapDirectoryTest, MetaValuesMustPlaceAZone)
   EXPECT_THROW(read("origin: [0, 0, 0]\n"), YAML::Exception);
   EXPECT_THROW(read("resolution: fine\norigin: [0, 0, 0]\n"), YAML::Exception);
   EXPECT_THROW(read("resolution: 0.05\norigin: 3\n"), YAML::Exception);
-}
-
-TEST(ImagePathTest, RelativeNamesLieBesideTheMetaFile)
-{
-  EXPECT_EQ(
-    plane_object::resolveImagePath("maps/floor.pgm", "/d/m1/map.yaml"), "/d/m1/maps/floor.pgm");
-  EXPECT_EQ(plane_object::resolveImagePath("/srv/floor.pgm", "/d/m1/map.yaml"), "/srv/floor.pgm");
-  EXPECT_EQ(plane_object::resolveImagePath("floor.pgm", "map.yaml"), "./floor.pgm");
 }
 
 TEST(PixelToMapTest, ImageRowsCountDownFromTheTopEdge)

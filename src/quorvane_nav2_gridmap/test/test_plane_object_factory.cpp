@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -132,6 +137,9 @@ TEST_F(PlaneObjectFactoryTest, TypeZeroSelectsTheUnknownTypeTexts)
   EXPECT_EQ(zones[1]->grid->cellCount(), 0u);
   EXPECT_EQ(
     log_.lines(), uptoZoneFile({
+      map_mark_test::warn(
+        "PlaneObjectFactory clips zone id n0 to the map image: its part beyond the image is "
+        "dropped"),
       info("PlaneObjectFactory add mark type Narrow corridor desctype CIRCLE_LIST, id n0"),
       map_mark_test::warn("Block id n1 can not create a valid cache"),
       info("PlaneObjectFactory add mark type null desctype BLOCK, id n1")}));
@@ -139,12 +147,170 @@ TEST_F(PlaneObjectFactoryTest, TypeZeroSelectsTheUnknownTypeTexts)
 
 TEST_F(PlaneObjectFactoryTest, ImageNamesMayBeRelativeOrAbsolute)
 {
-  const auto image = directory_.write("images/floor.pgm", "P2 640 200\n");
+  const auto image = directory_.write("images/floor.pgm", "P2 640 320\n");
   directory_.write("m1/map.yaml", "image: " + image.string() + "\n" + kMetaValues);
-  EXPECT_NEAR(load(4).at(0)->getPoints()[0].y, -10.0, 1e-9);
+  EXPECT_NEAR(load(4).at(0)->getPoints()[0].y, -4.0, 1e-9);
   directory_.write("m1/maps/floor.pgm", "P2 640 800\n");
   directory_.write("m1/map.yaml", "image: maps/floor.pgm\n" + kMetaValues);
   EXPECT_NEAR(load(4).at(0)->getPoints()[0].y, 20.0, 1e-9);
+}
+
+// Restores the working directory it found, whatever the test does meanwhile.
+class WorkingDirectory
+{
+public:
+  explicit WorkingDirectory(const std::filesystem::path & path)
+  : previous_(std::filesystem::current_path())
+  {
+    std::filesystem::current_path(path);
+  }
+  ~WorkingDirectory() {std::filesystem::current_path(previous_);}
+  WorkingDirectory(const WorkingDirectory &) = delete;
+  WorkingDirectory & operator=(const WorkingDirectory &) = delete;
+
+private:
+  std::filesystem::path previous_;
+};
+
+// map_server already places a relative image name beside the meta file; placing it there a
+// second time lost every zone of a map directory given relative to the working directory.
+TEST_F(PlaneObjectFactoryTest, RelativeMapDirectoryLoadsTheSameZones)
+{
+  const auto absolute = load(4);
+  ASSERT_EQ(absolute.size(), 1u);
+  const WorkingDirectory here(directory_.path().parent_path());
+  const std::filesystem::path relative = directory_.path().filename();
+  const auto zones =
+    plane_object::PlaneObjectFactory(relative, "history.map", "map.yaml", "mark.yaml", 4);
+  ASSERT_EQ(zones.size(), 1u);
+  ASSERT_EQ(zones[0]->getPoints().size(), 2u);
+  expectPoint(zones[0]->getPoints()[0], -5.0, 0.0, 0.2);
+  EXPECT_EQ(zones[0]->grid->cellCount(), absolute[0]->grid->cellCount());
+}
+
+// A FIFO without a writer, a directory or an endless device in a file's place, or a zone file
+// too large to parse in time, fails that load with a log line and no zones; nothing blocks and
+// nothing is thrown, and the next load of a repaired directory finds the zones again.
+TEST_F(PlaneObjectFactoryTest, FilesThatAreNotRegularFailTheLoad)
+{
+  const auto replace = [this](const std::string & name, const std::string & kind) {
+      const std::filesystem::path file = directory_.path() / "m1" / name;
+      std::filesystem::remove_all(file);
+      if (kind == "fifo") {
+        ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+      } else if (kind == "directory") {
+        std::filesystem::create_directory(file);
+      } else {
+        std::filesystem::create_symlink("/dev/zero", file);
+      }
+    };
+  const auto restore = [this](const std::string & name, const std::string & content) {
+      std::filesystem::remove_all(directory_.path() / "m1" / name);
+      directory_.write("m1/" + name, content);
+    };
+  const std::string not_regular = " is not a regular file";
+  for (const std::string kind : {"fifo", "directory", "device"}) {
+    replace("mark.yaml", kind);
+    EXPECT_TRUE(load(4).empty()) << kind;
+    EXPECT_EQ(
+      log_.lines(), uptoZoneFile({
+        error(inMap("mark.yaml") + not_regular),
+        critical("PlaneObjectFactory load " + inMap("mark.yaml") + " failed")})) << kind;
+    restore("mark.yaml", kZones);
+
+    replace("map.yaml", kind);
+    EXPECT_TRUE(load(4).empty()) << kind;
+    EXPECT_EQ(
+      log_.lines(), (std::vector{
+        info("getMapId m1"), info("read map meta file " + inMap("map.yaml")),
+        error(inMap("map.yaml") + not_regular),
+        critical("PlaneObjectFactory load " + inMap("map.yaml") + " failed")})) << kind;
+    restore("map.yaml", kMeta);
+
+    replace("map.pgm", kind);
+    EXPECT_TRUE(load(4).empty()) << kind;
+    EXPECT_EQ(
+      log_.lines().back(),
+      error("[PlaneObjectFactory] Failed to load image:" + inMap("map.pgm") + " ")) << kind;
+    restore("map.pgm", "P5\n640 400\n255\n");
+    EXPECT_EQ(load(4).size(), 1u) << kind;
+  }
+
+  directory_.write(
+    "m1/mark.yaml", std::string(kZones) + "# " +
+    std::string(plane_object::kMaxTextFileBytes, 'x') + "\n");
+  EXPECT_TRUE(load(4).empty());
+  EXPECT_EQ(
+    log_.lines(), uptoZoneFile({
+      error(
+        inMap("mark.yaml") + " is larger than " +
+        std::to_string(plane_object::kMaxTextFileBytes) + " bytes"),
+      critical("PlaneObjectFactory load " + inMap("mark.yaml") + " failed")}));
+}
+
+// Only the map image can be reached: a zone wholly beside it is skipped and one reaching beyond
+// it keeps only the part on it, so that a zone's grid never outgrows the image, however large
+// the zone is drawn.
+TEST_F(PlaneObjectFactoryTest, ZonesAreKeptToTheMapImage)
+{
+  std::string zones = "editlayout:\n";
+  for (int i = 0; i < 20; ++i) {
+    zones += "  - {type: narrow corridor, desctype: circle, id: c" + std::to_string(i) +
+      ", radius: 8000, points: [{x: " + std::to_string(30 * i) + ", y: 200}]}\n";
+  }
+  zones +=
+    "  - {type: narrow corridor, desctype: block, id: beside,\n"
+    "     rectangle: [{x: 700, y: 10}, {x: 900, y: 10}, {x: 900, y: 90}]}\n"
+    "  - {type: narrow corridor, desctype: block, id: across,\n"
+    "     rectangle: [{x: -1000, y: -1000}, {x: 1000, y: -1000}, {x: 1000, y: 1000},\n"
+    "                 {x: -1000, y: 1000}]}\n";
+  directory_.write("m1/mark.yaml", zones);
+  const auto loaded = load(4);
+  ASSERT_EQ(loaded.size(), 21u);
+  for (const auto & zone : loaded) {
+    const auto & grid = *zone->grid;
+    EXPECT_LE(grid.width(), 641u) << zone->id;
+    EXPECT_LE(grid.height(), 401u) << zone->id;
+    // The image lies wholly inside every one of these zones: each grid is full.
+    EXPECT_EQ(
+      std::count(grid.cells(), grid.cells() + grid.cellCount(), true),
+      static_cast<std::ptrdiff_t>(grid.cellCount())) << zone->id;
+  }
+  EXPECT_EQ(loaded.back()->id, "across");
+  const auto & lines = log_.lines();
+  EXPECT_NE(
+    std::find(
+      lines.begin(), lines.end(),
+      map_mark_test::warn(
+        "PlaneObjectFactory skips zone id beside: it lies wholly outside the map image")),
+    lines.end());
+  EXPECT_EQ(
+    std::count(
+      lines.begin(), lines.end(),
+      map_mark_test::warn(
+        "PlaneObjectFactory clips zone id c7 to the map image: its part beyond the image is "
+        "dropped")), 1);
+}
+
+// Zones overlap, so their grids together can outgrow any image: a load stops building them at
+// a bounded number of cells and says which zones it left out.
+TEST_F(PlaneObjectFactoryTest, ZoneGridsOfOneLoadAreBounded)
+{
+  directory_.write("m1/map.pgm", "P5\n4096 4096\n255\n");
+  std::string zones = "editlayout:\n";
+  for (int i = 1; i <= 10; ++i) {
+    zones += "  - {type: narrow corridor, desctype: block, id: b" + std::to_string(i) +
+      ", rectangle: [{x: 0, y: 0}, {x: 4096, y: 0}, {x: 4096, y: 4096}, {x: 0, y: 4096}]}\n";
+  }
+  directory_.write("m1/mark.yaml", zones);
+  const auto loaded = load(4);
+  ASSERT_EQ(loaded.size(), 4u);
+  EXPECT_EQ(loaded.back()->id, "b4");
+  ASSERT_FALSE(log_.lines().empty());
+  EXPECT_EQ(log_.lines().back().level, spdlog::level::warn);
+  EXPECT_EQ(
+    log_.lines().back().text.rfind("PlaneObjectFactory skips 6 zones from id b5 on: ", 0), 0u)
+    << log_.lines().back().text;
 }
 
 TEST_F(PlaneObjectFactoryTest, UnreadableMapIdEndsTheRun)

@@ -5,6 +5,7 @@
 
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -281,6 +282,52 @@ TEST_F(SpinCollisionTest, TurnStopsAtTheFirstCollidingStepAndNoEarlier)
   EXPECT_DOUBLE_EQ(reached, (steps - 1) * kStep);
   EXPECT_FALSE(spin_->simulation(2 * kPi, 1.0, start, reached));
   EXPECT_DOUBLE_EQ(reached, steps * kStep);
+}
+
+// Headings repeat after a whole turn: a longer turn answers as the step-by-step walk would,
+// without scoring the repeated headings again, so that even 1e9 rad is answered at once.
+TEST_F(SpinCollisionTest, TurnsBeyondOneRevolutionAnswerAsTheWalkWithoutRepeatingIt)
+{
+  startHost(mapWith({{kLeftX, kLeftY}}));
+  const double blocked = firstCollidingOffset(1.0);
+  ASSERT_TRUE(std::isfinite(blocked));
+  const Pose2D start = pose2d(kCentre, kCentre, 0.0);
+  double reached = 0.0;
+  for (const double angle : {7.0, 1e6, 1e9, -1e9, 1e300}) {
+    EXPECT_FALSE(spin_->simulation(angle, 1.0, start, reached)) << angle;
+    EXPECT_DOUBLE_EQ(reached, blocked) << angle;
+  }
+
+  serve(mapWith({}));
+  for (const double angle : {7.0, 1e9, -1e9}) {
+    const double last_step = std::trunc(std::fabs(angle) / kStep) + 1.0;
+    EXPECT_TRUE(spin_->simulation(angle, 1.0, start, reached)) << angle;
+    EXPECT_DOUBLE_EQ(reached, last_step * kStep) << angle;
+    EXPECT_TRUE(spin_->simulation(angle, -1.0, start, reached)) << angle;
+    EXPECT_DOUBLE_EQ(reached, -last_step * kStep) << angle;
+  }
+}
+
+// An angle that is no number has no turn to check: it is refused, not taken as free.
+TEST_F(SpinCollisionTest, NonFiniteTurnIsRefused)
+{
+  startHost(mapWith({}));
+  auto sink = gridmap_test::CapturingSink::attach();
+  const Pose2D start = pose2d(kCentre, kCentre, 0.0);
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const double angle : {std::nan(""), inf, -inf}) {
+    double reached = 1.0;
+    EXPECT_FALSE(spin_->simulation(angle, 1.0, start, reached)) << angle;
+    EXPECT_EQ(reached, 0.0) << angle;
+  }
+  const auto errors = sink->linesAt(spdlog::level::err);
+  ASSERT_EQ(errors.size(), 3U);
+  EXPECT_NE(
+    errors[0].text.find("Spin angle nan is not a finite number, the turn is not checked"),
+    std::string::npos) << errors[0].text;
+  EXPECT_NE(errors[2].text.find("Spin angle -inf is not"), std::string::npos) << errors[2].text;
+  sink->detach();
+  EXPECT_FALSE(spin_->isCollisionFree(start, std::nan(""), inf));
 }
 
 TEST_F(SpinCollisionTest, EachTurnStartsFromAFreshSnapshot)

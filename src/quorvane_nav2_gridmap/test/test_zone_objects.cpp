@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstddef>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "quorvane_nav2_gridmap/map_mark/plane_object.hpp"
 #include "test_map_mark_support.hpp"
@@ -176,6 +179,71 @@ TEST(ZoneIntersectionTest, CountsElementsStrictlyWithinBothRadii)
   EXPECT_FALSE(square.intersects({3.0, 0.0, 1.0}));
   EXPECT_TRUE(square.intersects({3.0, 0.0, 1.01}));
   EXPECT_FALSE(plane_object::Block(4, "e", {}).intersects({0, 0, 10}));
+}
+
+// A zone limited to an area (the map image) keeps exactly the cells it has there, however far
+// it reaches beyond: rows whose outline leaves the grid on one side or both are filled as on a
+// grid wide enough for the whole polygon.
+TEST_F(ZoneTest, ZoneLimitedToAnAreaKeepsItsCellsThere)
+{
+  const plane_object::ZoneExtent area{0.0, 0.0, 4.0, 3.0, true};
+  const std::vector<std::vector<Point>> shapes{
+    {{-20, -1, 0}, {30, 1.2, 0}, {2, 40, 0}},
+    {{-6, -6, 0}, {9, -6, 0}, {9, 1.1, 0}, {2.3, 1.1, 0}, {2.3, 8, 0}, {-6, 8, 0}},
+    {{-50, -50, 0}, {50, -50, 0}, {50, 50, 0}, {-50, 50, 0}},
+  };
+  for (const auto & vertices : shapes) {
+    auto whole = block(vertices);
+    auto limited = block(vertices);
+    limited.limitTo(area);
+    const auto whole_grid = whole.getGrid(0.25);
+    const auto grid = limited.getGrid(0.25);
+    EXPECT_LE(grid->width(), 17u);
+    EXPECT_LE(grid->height(), 13u);
+    std::size_t compared = 0;
+    for (std::uint32_t row = 0; row < grid->height(); ++row) {
+      for (std::uint32_t col = 0; col < grid->width(); ++col) {
+        double wx = 0.0;
+        double wy = 0.0;
+        grid->mapToWorld(col, row, wx, wy);
+        std::uint32_t whole_col = 0;
+        std::uint32_t whole_row = 0;
+        ASSERT_TRUE(whole_grid->worldToMap(wx, wy, whole_col, whole_row));
+        EXPECT_EQ(grid->at(col, row), whole_grid->at(whole_col, whole_row)) << col << "," << row;
+        ++compared;
+      }
+    }
+    EXPECT_GT(compared, 150u);
+  }
+
+  plane_object::CircleList disc(4, "c1", {{2.0, 1.5, 1000.0}});
+  disc.limitTo(area);
+  const auto disc_grid = disc.getGrid(0.25);
+  EXPECT_LE(disc_grid->cellCount(), 17u * 13u);
+  EXPECT_EQ(setCells(*disc_grid).size(), disc_grid->cellCount());
+}
+
+// A disc's samples lie on cell borders (its grid starts one cell below its edge); rounding each
+// of them on its own left holes all over a large disc.
+TEST_F(ZoneTest, LargeDiscHasNoHoles)
+{
+  plane_object::CircleList disc(4, "c2", {{0.3, -0.7, 20.0}});
+  const auto grid = disc.getGrid(0.05);
+  std::size_t inside = 0;
+  std::size_t holes = 0;
+  for (std::uint32_t row = 0; row < grid->height(); ++row) {
+    for (std::uint32_t col = 0; col < grid->width(); ++col) {
+      double wx = 0.0;
+      double wy = 0.0;
+      grid->mapToWorld(col, row, wx, wy);
+      if (std::hypot(wx - 0.3, wy + 0.7) < 19.9) {
+        ++inside;
+        holes += grid->at(col, row) ? 0 : 1;
+      }
+    }
+  }
+  EXPECT_GT(inside, 490000u);
+  EXPECT_EQ(holes, 0u);
 }
 
 }  // namespace

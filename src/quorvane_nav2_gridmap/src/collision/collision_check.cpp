@@ -1,6 +1,7 @@
 #include "quorvane_nav2_gridmap/collision/collision_check.hpp"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
@@ -21,6 +22,7 @@ namespace
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kLethalCost = 254.0;
 constexpr int kPoseScoreErrorCode = 101100018;
+constexpr std::size_t kFewestFootprintPoints = 3;
 
 // A copy of a costmap that takes later states of a costmap of the same size into its own
 // storage: a controller checks many times a second, and a fresh costmap per check would allocate
@@ -199,6 +201,20 @@ void CollisionCheck::requireSnapshot() const
 
 bool CollisionCheck::poseIsOnSnapshot(const geometry_msgs::msg::Pose2D & pose)
 {
+  // The costmap's own conversion casts the cell index to unsigned without a range check, so a
+  // NaN or a far-away pose would land on some real cell: the range is settled here first.
+  if (!std::isfinite(pose.x) || !std::isfinite(pose.y) || !std::isfinite(pose.theta)) {
+    return false;
+  }
+  const double column = (pose.x - costmap_snapshot_->getOriginX()) /
+    costmap_snapshot_->getResolution();
+  const double row = (pose.y - costmap_snapshot_->getOriginY()) /
+    costmap_snapshot_->getResolution();
+  if (!(column >= 0.0 && column < costmap_snapshot_->getSizeInCellsX() &&
+    row >= 0.0 && row < costmap_snapshot_->getSizeInCellsY()))
+  {
+    return false;
+  }
   unsigned int mx = 0;
   unsigned int my = 0;
   return collision_checker_.worldToMap(pose.x, pose.y, mx, my);
@@ -206,8 +222,13 @@ bool CollisionCheck::poseIsOnSnapshot(const geometry_msgs::msg::Pose2D & pose)
 
 double CollisionCheck::scoreFootprint(const Footprint & placed_footprint)
 {
-  if (placed_footprint.empty()) {
-    throw std::runtime_error("the robot footprint is empty: nothing to score");
+  // Fewer than three points enclose no area: the cost of a point or a segment says nothing
+  // about where the robot's body is.
+  if (placed_footprint.size() < kFewestFootprintPoints) {
+    QLOG_ERROR(
+      "Footprint of {} points can not be scored, a robot outline needs at least {}",
+      placed_footprint.size(), kFewestFootprintPoints);
+    throw std::runtime_error("the robot footprint has fewer than three points");
   }
   return collision_checker_.footprintCost(placed_footprint);
 }

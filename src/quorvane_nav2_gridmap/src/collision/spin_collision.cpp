@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <utility>
+
+#include "quorvane_nav2_gridmap/logger.hpp"
 
 namespace Collision
 {
@@ -30,8 +31,9 @@ double yawOf(const geometry_msgs::msg::Quaternion & q)
 
 // Headings beyond this are reduced with fmod first: repeated subtraction would never finish.
 constexpr double kLargestSteppedAngle = 1.0e6;
-// The loop of `simulation` counts past steps + 1, which must still fit an int.
-constexpr int kMostSteps = std::numeric_limits<int>::max() - 2;
+// The first step whose offset reaches a whole turn (126 * 0.05 = 6.3 > 2 pi): a turn longer than
+// this only repeats headings already scored.
+constexpr int kStepsPerTurn = 126;
 
 double normalisedAngle(double angle)
 {
@@ -48,20 +50,6 @@ double normalisedAngle(double angle)
     angle -= kTwoPi;
   }
   return angle;
-}
-
-// Whole steps of a turn; NaN counts as no turn and the count is clamped so that the conversion
-// to int stays defined.
-int stepCount(double angle)
-{
-  const double steps = std::fabs(angle) / kSpinStep;
-  if (std::isnan(steps)) {
-    return 0;
-  }
-  if (steps >= static_cast<double>(kMostSteps)) {
-    return kMostSteps;
-  }
-  return static_cast<int>(steps);
 }
 
 geometry_msgs::msg::Pose2D toPose2D(const geometry_msgs::msg::PoseStamped & pose)
@@ -130,21 +118,30 @@ bool SpinCollision::simulation(
   const double & angle, double direction, const geometry_msgs::msg::Pose2D & pose,
   double & reached)
 {
-  const int steps = stepCount(angle);
   const double step = std::copysign(kSpinStep, direction);
-  bool free = true;
-  for (int i = 0; i <= steps + 1; ++i) {
+  if (!std::isfinite(angle)) {
+    QLOG_ERROR("Spin angle {} is not a finite number, the turn is not checked", angle);
+    reached = 0.0 * step;
+    return false;
+  }
+  // Whole steps of the turn, counted in double: a large angle has more than an int holds.
+  const double steps = std::trunc(std::fabs(angle) / kSpinStep);
+  const double last_step = steps + 1.0;
+  const int scored_steps = last_step < kStepsPerTurn ? static_cast<int>(last_step) :
+    kStepsPerTurn;
+  for (int i = 0; i <= scored_steps; ++i) {
     const double offset = i * step;
     geometry_msgs::msg::Pose2D turned = pose;
     turned.theta = pose.theta + offset;
     reached = offset;
     // The first pose refreshes the snapshot; the rest of the turn scores against it.
-    free = collision_check_->isCollisionFreePose(turned, i == 0);
-    if (!free) {
-      break;
+    if (!collision_check_->isCollisionFreePose(turned, i == 0)) {
+      return false;
     }
   }
-  return free;
+  // Every heading of a whole turn is free, so every later step repeats a free heading.
+  reached = last_step * step;
+  return true;
 }
 
 bool SpinCollision::isCollisionFree(

@@ -4,8 +4,6 @@
 // What the zones need from a map's meta file: the image's scale and where its lower left
 // corner lies on the map.
 
-#include <libgen.h>
-
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -13,6 +11,8 @@
 #include <vector>
 
 #include <yaml-cpp/yaml.h>
+
+#include "quorvane_nav2_gridmap/map_mark/yaml_file.hpp"
 
 namespace plane_object
 {
@@ -28,7 +28,7 @@ struct MapMeta
   // resolution that is not a positive finite number, a non-finite origin).
   static std::optional<MapMeta> read(const std::filesystem::path & meta_file)
   {
-    const YAML::Node meta = YAML::LoadFile(meta_file.string());
+    const YAML::Node meta = loadYamlFile(meta_file);
     const double resolution = meta["resolution"].as<double>();
     const std::vector<double> origin = meta["origin"].as<std::vector<double>>();
     if (origin.size() < 2 || !(resolution > 0.0) || !std::isfinite(resolution) ||
@@ -39,18 +39,6 @@ struct MapMeta
     return MapMeta{resolution, origin[0], origin[1]};
   }
 };
-
-// A relative image name is relative to the meta file's directory, as map_server has it.
-inline std::string resolveImagePath(const std::string & image_name, const std::string & meta_file)
-{
-  if (!image_name.empty() && image_name.front() == '/') {
-    return image_name;
-  }
-  // dirname may write into its argument, so it gets a private copy.
-  std::vector<char> directory(meta_file.begin(), meta_file.end());
-  directory.push_back('\0');
-  return std::string(::dirname(directory.data())) + "/" + image_name;
-}
 
 }  // namespace plane_object
 

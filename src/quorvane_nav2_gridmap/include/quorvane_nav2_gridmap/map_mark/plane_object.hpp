@@ -4,11 +4,12 @@
 // Zones drawn on the robot's map (narrow corridors, priority passages, ...) as objects in map
 // coordinates that rasterise themselves, and the factory that reads them from the map directory.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
-#include <fstream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -28,6 +29,8 @@
 #include "quorvane_nav2_gridmap/map_mark/pixel_to_map.hpp"
 #include "quorvane_nav2_gridmap/map_mark/point.hpp"
 #include "quorvane_nav2_gridmap/map_mark/read_file.hpp"
+#include "quorvane_nav2_gridmap/map_mark/regular_file.hpp"
+#include "quorvane_nav2_gridmap/map_mark/yaml_file.hpp"
 #include "quorvane_nav2_gridmap/map_mark/zone_extent.hpp"
 
 namespace plane_object
@@ -71,23 +74,39 @@ inline int getDescType(std::string_view keyword)
 }
 
 // The id must name a directory inside the map directory, so that a hand-edited history file
-// can't send the readers elsewhere on the disk.
+// can't send the readers elsewhere on the disk. A NUL would cut the path short at the system.
 inline bool namesMapDirectoryEntry(const std::string & map_id)
 {
-  return map_id != "." && map_id != ".." && map_id.find('/') == std::string::npos;
+  return map_id != "." && map_id != ".." && map_id.find('/') == std::string::npos &&
+         map_id.find('\0') == std::string::npos;
+}
+
+// The first token of `text`, delimited by the white space of the C locale.
+inline std::string firstToken(const std::string & text)
+{
+  constexpr const char * kWhiteSpace = " \t\n\v\f\r";
+  const std::size_t begin = text.find_first_not_of(kWhiteSpace);
+  if (begin == std::string::npos) {
+    return {};
+  }
+  const std::size_t end = text.find_first_of(kWhiteSpace, begin);
+  return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
 }
 
 // The first white-space-delimited token of the history file. Raises a plain std::exception
-// after two ERROR lines when the file is missing, unreadable or empty, or names no map
-// directory entry.
+// after two ERROR lines when the file is missing, unreadable or empty, is not a regular file of
+// bounded size, or names no map directory entry.
 inline std::string getMapId(const std::filesystem::path & history_file)
 {
   try {
-    std::string map_id;
-    {
-      std::ifstream history(history_file);
-      history >> map_id;
+    const std::string path = history_file.string();
+    const RegularFile history = RegularFile::read(path);
+    // A missing file reads as an empty one, as it always has.
+    if (!history.ok() && history.refusal != FileRefusal::kCannotOpen) {
+      QLOG_ERROR("history map file {}", history.reason(path));
+      throw std::invalid_argument(history.reason(path));
     }
+    const std::string map_id = firstToken(history.text);
     if (map_id.empty()) {
       QLOG_ERROR("history map info empty");
       throw std::invalid_argument("history map info empty");
@@ -138,6 +157,14 @@ public:
   // The zone at `resolution` metres per cell; the cached grid while the resolution is unchanged.
   virtual std::shared_ptr<semantic_map::Gridmap<bool>> getGrid(double resolution) = 0;
 
+  // Limits every later grid to `area` (the map image): a robot never reaches beyond it, and a
+  // zone drawn far past it would otherwise cost a grid as large as itself.
+  void limitTo(const ZoneExtent & area)
+  {
+    area_ = area;
+    grid.reset();
+  }
+
 protected:
   Base(std::uint32_t mark_type, DescType shape, std::string zone_id, std::vector<Point> elements)
   : type(mark_type), desc_type(static_cast<std::uint32_t>(shape)), id(std::move(zone_id)),
@@ -156,6 +183,15 @@ protected:
     grid = std::make_shared<semantic_map::Gridmap<bool>>(0, 0, resolution, 0.0, 0.0);
     return grid;
   }
+
+  std::shared_ptr<semantic_map::Gridmap<bool>> makeGrid(
+    const ZoneExtent & extent, double resolution) const
+  {
+    return extent.makeGrid(resolution, area_);
+  }
+
+private:
+  std::optional<ZoneExtent> area_;
 };
 
 // A list of discs, each (x, y) with radius r in metres.
@@ -177,7 +213,7 @@ public:
     if (!extent) {
       return cacheEmptyGrid(resolution);
     }
-    grid = extent->makeGrid(resolution);
+    grid = makeGrid(*extent, resolution);
     if (!grid) {
       QLOG_WARN("Zone id {} can not be rasterised at resolution {}", id, resolution);
       return cacheEmptyGrid(resolution);
@@ -189,24 +225,62 @@ public:
   }
 
 private:
+  // Only the lattice offsets whose samples fall on the grid are visited, so a disc far larger
+  // than the grid it is clipped to costs no more than the grid.
   static void drawDisc(semantic_map::Gridmap<bool> & target, const Point & disc)
   {
-    if (!(disc.r >= 0.0)) {
+    if (!(disc.r >= 0.0) || target.cellCount() == 0) {
       return;
     }
     const double resolution = target.resolution();
-    const auto reach = static_cast<std::int64_t>(std::abs(disc.r / resolution) + 1.0);
-    for (std::int64_t j = -reach; j <= reach; ++j) {
-      for (std::int64_t i = -reach; i <= reach; ++i) {
-        const double dx = static_cast<double>(i) * resolution;
-        const double dy = static_cast<double>(j) * resolution;
-        std::uint32_t col = 0;
-        std::uint32_t row = 0;
-        if (std::hypot(dx, dy) <= disc.r && target.worldToMap(disc.x + dx, disc.y + dy, col, row)) {
-          target.set(col, row, true);
+    const double reach = std::trunc(std::abs(disc.r / resolution) + 1.0);
+    const OffsetRange columns = offsetsOnto(
+      cellOfCentre((disc.x - target.originX()) / resolution), target.width(), reach);
+    const OffsetRange rows = offsetsOnto(
+      cellOfCentre((disc.y - target.originY()) / resolution), target.height(), reach);
+    for (std::int64_t j = 0; j < rows.count; ++j) {
+      const double dy = (rows.first + static_cast<double>(j)) * resolution;
+      for (std::int64_t i = 0; i < columns.count; ++i) {
+        const double dx = (columns.first + static_cast<double>(i)) * resolution;
+        if (std::hypot(dx, dy) <= disc.r) {
+          target.set(columns.first_cell + i, rows.first_cell + j, true);
         }
       }
     }
+  }
+
+  // The cell of a disc's centre along one axis, from its offset in cells from the grid's origin.
+  // The lattice samples lie one cell apart, so sample k lies in this cell plus k. Taken once
+  // for all samples, the rounding of a centre on a cell border can shift the whole disc by a
+  // cell but never leave a cell of it without a sample; an offset a rounding error away from a
+  // border counts as on it.
+  static double cellOfCentre(double offset)
+  {
+    const double border = std::round(offset);
+    return std::abs(offset - border) < 1e-6 ? border : std::floor(offset);
+  }
+
+  // Lattice offsets first, first + 1, ... (count of them) and the cell of the first, as whole
+  // numbers held in doubles where a disc far from the map may take them beyond any integer type.
+  struct OffsetRange
+  {
+    double first;
+    std::int64_t first_cell;
+    std::int64_t count;
+  };
+
+  // The offsets k in [-reach, reach] whose sample lies on a grid axis of `cells` cells, the
+  // centre lying in cell `centre_cell` of that axis.
+  static OffsetRange offsetsOnto(double centre_cell, std::uint32_t cells, double reach)
+  {
+    const double first = std::max(-reach, -centre_cell);
+    const double last = std::min(reach, static_cast<double>(cells) - 1.0 - centre_cell);
+    if (!(first <= last)) {
+      return {0.0, 0, 0};
+    }
+    return {
+      first, static_cast<std::int64_t>(centre_cell + first),
+      static_cast<std::int64_t>(last - first + 1.0)};
   }
 };
 
@@ -231,13 +305,14 @@ public:
       QLOG_WARN("Block id {} can not create a valid cache", id);
       return grid;
     }
-    grid = extent->makeGrid(resolution);
+    grid = makeGrid(*extent, resolution);
     if (!grid) {
       QLOG_WARN("Zone id {} can not be rasterised at resolution {}", id, resolution);
       return cacheEmptyGrid(resolution);
     }
-    drawOutline(*grid, points);
-    fillRows(*grid);
+    Outline outline(*grid);
+    outline.draw(points);
+    outline.fillRows();
     return grid;
   }
 
@@ -248,70 +323,138 @@ private:
     std::int64_t row;
   };
 
-  static Cell cellOf(const semantic_map::Gridmap<bool> & target, const Point & vertex)
+  // The outline of the polygon on a grid that may show only part of it. Outline cells beyond
+  // the grid's sides are remembered per row (left: the first column and whether there was
+  // another; right: whether there was any), so that each row is filled just as on a grid wide
+  // enough for the whole polygon.
+  class Outline
   {
-    return {
-      static_cast<std::int64_t>((vertex.x - target.originX()) / target.resolution()),
-      static_cast<std::int64_t>((vertex.y - target.originY()) / target.resolution())};
-  }
+public:
+    explicit Outline(semantic_map::Gridmap<bool> & target)
+    : target_(target), left_(target.height()), right_of_grid_(target.height(), false) {}
 
-  static void drawOutline(semantic_map::Gridmap<bool> & target, const std::vector<Point> & vertices)
-  {
-    Cell from = cellOf(target, vertices.back());
-    for (const Point & vertex : vertices) {
-      const Cell to = cellOf(target, vertex);
-      drawEdge(target, from, to);
-      from = to;
-    }
-  }
-
-  // Sets, in each row from a's up to but not including b's, the first cell that reaches the
-  // line a-b moving away from a. A horizontal edge sets only a: its other end starts the next.
-  static void drawEdge(semantic_map::Gridmap<bool> & target, const Cell & a, const Cell & b)
-  {
-    target.set(a.col, a.row, true);
-    if (a.row == b.row) {
-      return;
-    }
-    const std::int64_t step_x = b.col > a.col ? 1 : -1;
-    const std::int64_t step_y = b.row > a.row ? 1 : -1;
-    const double sign = static_cast<double>(step_x * step_y);
-    const auto dx = static_cast<double>(b.col - a.col);
-    const auto dy = static_cast<double>(b.row - a.row);
-    std::int64_t x = a.col;
-    std::int64_t y = a.row;
-    do {
-      target.set(x, y, true);
-      y += step_y;
-      while (sign * (static_cast<double>(x - b.col) * dy - static_cast<double>(y - b.row) * dx) <
-        0.0)
-      {
-        x += step_x;
-      }
-    } while (y != b.row);
-  }
-
-  // A row whose first set cell has no later one to close it keeps just its outline cells:
-  // filling it to the border would paint a stripe beside the polygon.
-  static void fillRows(semantic_map::Gridmap<bool> & target)
-  {
-    for (std::uint32_t row = 0; row < target.height(); ++row) {
-      std::uint32_t first = 0;
-      while (first < target.width() && !target.at(first, row)) {
-        ++first;
-      }
-      std::uint32_t closing = first + 1;
-      while (closing < target.width() && !target.at(closing, row)) {
-        ++closing;
-      }
-      if (closing >= target.width()) {
-        continue;
-      }
-      for (std::uint32_t col = first + 1; col < closing; ++col) {
-        target.set(col, row, true);
+    // Edges run last vertex -> first, first -> second, ..., so the polygon is closed.
+    void draw(const std::vector<Point> & vertices)
+    {
+      Cell from = cellOf(vertices.back());
+      for (const Point & vertex : vertices) {
+        const Cell to = cellOf(vertex);
+        drawEdge(from, to);
+        from = to;
       }
     }
-  }
+
+    // From the first set cell of a row to the next one. A row whose first set cell has no later
+    // one to close it keeps just its outline cells: filling it to the border would paint a
+    // stripe beside the polygon.
+    void fillRows()
+    {
+      const std::int64_t width = target_.width();
+      for (std::uint32_t row = 0; row < target_.height(); ++row) {
+        const LeftOfGrid & left = left_[row];
+        if (left.two_columns) {
+          continue;  // the row's fill opens and closes beside the grid
+        }
+        std::int64_t first = -1;
+        if (!left.column) {
+          first = 0;
+          while (first < width && !target_.at(static_cast<std::uint32_t>(first), row)) {
+            ++first;
+          }
+          if (first >= width) {
+            continue;
+          }
+        }
+        std::int64_t closing = first + 1;
+        while (closing < width && !target_.at(static_cast<std::uint32_t>(closing), row)) {
+          ++closing;
+        }
+        if (closing >= width && !right_of_grid_[row]) {
+          continue;
+        }
+        for (std::int64_t col = first + 1; col < closing; ++col) {
+          target_.set(col, row, true);
+        }
+      }
+    }
+
+private:
+    // Cells far beyond any grid are held back so that the edge arithmetic can't overflow; such
+    // a vertex only tilts edges that lie off the map anyway.
+    static constexpr double kFarthestCell = 536870912.0;
+
+    Cell cellOf(const Point & vertex) const
+    {
+      const auto index = [](double offset) {
+          return static_cast<std::int64_t>(
+            std::clamp(std::floor(offset), -kFarthestCell, kFarthestCell));
+        };
+      return {
+        index((vertex.x - target_.originX()) / target_.resolution()),
+        index((vertex.y - target_.originY()) / target_.resolution())};
+    }
+
+    // Sets, in each row from a's up to but not including b's, the first cell that reaches the
+    // line a-b moving away from a. A horizontal edge sets only a: its other end starts the
+    // next. Only the rows of the grid are visited, each in constant time.
+    void drawEdge(const Cell & a, const Cell & b)
+    {
+      if (a.row == b.row) {
+        mark(a.col, a.row);
+        return;
+      }
+      const std::int64_t step_x = b.col > a.col ? 1 : -1;
+      const std::int64_t step_y = b.row > a.row ? 1 : -1;
+      const std::int64_t sign = step_x * step_y;
+      const std::int64_t dx = b.col - a.col;
+      const std::int64_t dy = b.row - a.row;
+      const std::int64_t rise = dy < 0 ? -dy : dy;
+      const std::int64_t last_row = b.row - step_y;
+      const std::int64_t height = target_.height();
+      std::int64_t low = std::max<std::int64_t>(std::min(a.row, last_row), 0);
+      std::int64_t high = std::min<std::int64_t>(std::max(a.row, last_row), height - 1);
+      for (std::int64_t row = low; row <= high; ++row) {
+        if (row == a.row) {
+          mark(a.col, row);
+          continue;
+        }
+        // Moving one cell along x raises sign * ((x - xb) dy - (y - yb) dx) by |dy|: the cell
+        // reached in this row is the first from a's column where that value is not negative.
+        const std::int64_t value = sign * ((a.col - b.col) * dy - (row - b.row) * dx);
+        const std::int64_t steps = value >= 0 ? 0 : (-value + rise - 1) / rise;
+        mark(a.col + step_x * steps, row);
+      }
+    }
+
+    void mark(std::int64_t col, std::int64_t row)
+    {
+      if (row < 0 || row >= target_.height()) {
+        return;
+      }
+      if (col < 0) {
+        LeftOfGrid & left = left_[static_cast<std::size_t>(row)];
+        if (!left.column) {
+          left.column = col;
+        } else if (*left.column != col) {
+          left.two_columns = true;
+        }
+      } else if (col >= target_.width()) {
+        right_of_grid_[static_cast<std::size_t>(row)] = true;
+      } else {
+        target_.set(col, row, true);
+      }
+    }
+
+    struct LeftOfGrid
+    {
+      std::optional<std::int64_t> column;
+      bool two_columns{false};
+    };
+
+    semantic_map::Gridmap<bool> & target_;
+    std::vector<LeftOfGrid> left_;
+    std::vector<bool> right_of_grid_;
+  };
 };
 
 // One zone of the requested mark type read from the zone file, with the text of its "type".
@@ -378,11 +521,47 @@ inline std::optional<ZoneEntry> readZone(
   }
 }
 
+// The grid cells one load may build for its zones (a byte each). Zones overlap on the map, so
+// their grids can together take far more than the map image; beyond this, later zones are
+// skipped rather than let a zone file cost gigabytes.
+constexpr std::size_t kMaxZoneCellsPerLoad = 64u * 1024u * 1024u;
+
+// Where the map image lies on the map. An image whose width can't be read bounds only the rows.
+inline ZoneExtent imageArea(const PixelToMap & frame, std::optional<std::uint32_t> width)
+{
+  const Point top_left = frame.toMap(0.0, 0.0);
+  const Point bottom_left = frame.toMap(0.0, frame.image_height);
+  const double infinity = std::numeric_limits<double>::infinity();
+  const double right = width ? frame.toMap(*width, 0.0).x : infinity;
+  return {width ? top_left.x : -infinity, bottom_left.y, right, top_left.y, true};
+}
+
+// False, after a WARN, for a zone that lies wholly off the map image: no robot reaches it. A
+// zone that reaches beyond the image keeps only its part on the image, also after a WARN.
+inline bool keepOnImage(Base & zone, const ZoneExtent & image_area)
+{
+  const std::optional<ZoneExtent> extent =
+    zone.desc_type == static_cast<std::uint32_t>(DescType::CIRCLE_LIST) ?
+    ZoneExtent::ofDiscs(zone.getPoints()) : ZoneExtent::ofVertices(zone.getPoints());
+  if (!extent || !extent->finite || extent->within(image_area)) {
+    return true;
+  }
+  if (!extent->overlaps(image_area)) {
+    QLOG_WARN("PlaneObjectFactory skips zone id {}: it lies wholly outside the map image", zone.id);
+    return false;
+  }
+  QLOG_WARN(
+    "PlaneObjectFactory clips zone id {} to the map image: its part beyond the image is dropped",
+    zone.id);
+  zone.limitTo(image_area);
+  return true;
+}
+
 // The "editlayout" node of the zone file; raises YAML::Exception for a file yaml-cpp can't read
 // or a root that can't hold keys.
 inline YAML::Node loadZoneLayout(const std::filesystem::path & zone_file)
 {
-  const YAML::Node root = YAML::LoadFile(zone_file.string());
+  const YAML::Node root = loadYamlFile(zone_file);
   return root["editlayout"];
 }
 
@@ -420,17 +599,19 @@ inline std::vector<std::shared_ptr<Base>> PlaneObjectFactory(
   } catch (const YAML::Exception &) {
     QLOG_CRITICAL("[ERROR] [map_io]: Failed processing YAML file");
     return {};
-  } catch (const std::invalid_argument &) {
-    // map_server's answer to an unknown "mode": as much a broken meta file as bad YAML.
+  } catch (const std::exception &) {
+    // map_server's answer to an unknown "mode", or a file it could not read: as much a broken
+    // meta file as bad YAML.
     QLOG_CRITICAL("[ERROR] [map_io]: Failed processing YAML file");
     return {};
   }
   if (image_name.empty()) {
     QLOG_CRITICAL("The image tag was empty.");
   }
-  const std::string image_file = resolveImagePath(image_name, meta_file.string());
-  const std::optional<std::uint32_t> image_height = readPGMSize(image_file);
-  if (!image_height) {
+  // map_server has already placed a relative image name beside the meta file.
+  const std::string & image_file = image_name;
+  PgmSize image_size;
+  if (!readPGMSize(image_file, image_size)) {
     // Without the height every zone would land mirrored about the origin's row.
     QLOG_ERROR("[PlaneObjectFactory] Failed to load image:{} ", image_file);
     return {};
@@ -450,15 +631,26 @@ inline std::vector<std::shared_ptr<Base>> PlaneObjectFactory(
     return {};
   }
 
-  const PixelToMap frame{*meta, *image_height};
+  const PixelToMap frame{*meta, image_size.height};
+  const ZoneExtent image_area = imageArea(frame, image_size.width);
   std::vector<std::shared_ptr<Base>> zones;
+  std::size_t grid_cells = 0;
+  std::size_t zones_over_budget = 0;
+  std::string first_zone_over_budget;
   try {
     for (const YAML::Node & element : *layout) {
       std::optional<ZoneEntry> entry = readZone(element, mark_type, frame);
-      if (!entry) {
+      if (!entry || !keepOnImage(*entry->zone, image_area)) {
         continue;
       }
-      entry->zone->getGrid(meta->resolution);
+      if (grid_cells > kMaxZoneCellsPerLoad) {
+        // The rest of the file is still read, so that a malformed zone discards it as ever.
+        if (zones_over_budget++ == 0) {
+          first_zone_over_budget = entry->zone->id;
+        }
+        continue;
+      }
+      grid_cells += entry->zone->getGrid(meta->resolution)->cellCount();
       if (entry->zone->desc_type == static_cast<std::uint32_t>(DescType::CIRCLE_LIST)) {
         QLOG_INFO(
           "PlaneObjectFactory add mark type {} desctype CIRCLE_LIST, id {}", entry->type_text,
@@ -474,6 +666,11 @@ inline std::vector<std::shared_ptr<Base>> PlaneObjectFactory(
     // A malformed zone must not escape: the caller rebuilds its zones on every map change.
     QLOG_CRITICAL("PlaneObjectFactory load {} failed", zone_file.string());
     return {};
+  }
+  if (zones_over_budget > 0) {
+    QLOG_WARN(
+      "PlaneObjectFactory skips {} zones from id {} on: the zones before them already take {} "
+      "grid cells", zones_over_budget, first_zone_over_budget, grid_cells);
   }
   return zones;
 }

@@ -32,6 +32,14 @@ struct PgmHeight
 {
   PgmHeaderStatus status{PgmHeaderStatus::kOk};
   std::uint32_t height{0};
+  // Empty when the width field is not a decimal number of 32 bits: the height is still good.
+  std::optional<std::uint32_t> width;
+};
+
+struct PgmSize
+{
+  std::optional<std::uint32_t> width;
+  std::uint32_t height{0};
 };
 
 namespace detail
@@ -66,70 +74,96 @@ inline std::size_t skipPgmSeparators(const char * data, std::size_t size, std::s
   return pos;
 }
 
+// The decimal number of 32 bits in data[begin, end); empty for anything else.
+inline std::optional<std::uint32_t> parsePgmDecimal(
+  const char * data, std::size_t begin, std::size_t end)
+{
+  if (begin == end) {
+    return std::nullopt;
+  }
+  std::uint64_t value = 0;
+  for (std::size_t pos = begin; pos < end; ++pos) {
+    if (data[pos] < '0' || data[pos] > '9') {
+      return std::nullopt;
+    }
+    value = value * 10 + static_cast<std::uint64_t>(data[pos] - '0');
+    if (value > std::numeric_limits<std::uint32_t>::max()) {
+      return std::nullopt;
+    }
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
 }  // namespace detail
 
-// Parses "P2"/"P5", the width (skipped unread, as nothing needs it) and the height from a
-// buffer of `size` bytes, never looking past its end. The height must be followed by a
-// separator inside the buffer: digits that run into the end may be a number cut short.
+// Parses "P2"/"P5", the width and the height from a buffer of `size` bytes, never looking past
+// its end. Only the height decides whether the header is usable; the width is reported when it
+// is a number. The height must be followed by a separator inside the buffer: digits that run
+// into the end may be a number cut short.
 inline PgmHeight parsePGMHeight(const char * data, std::size_t size)
 {
   if (size >= 1 && data[0] != 'P') {
-    return {PgmHeaderStatus::kUnsupportedFormat, 0};
+    return {PgmHeaderStatus::kUnsupportedFormat, 0, std::nullopt};
   }
   if (size < 2) {
-    return {PgmHeaderStatus::kTruncated, 0};
+    return {PgmHeaderStatus::kTruncated, 0, std::nullopt};
   }
   if (data[1] != '2' && data[1] != '5') {
-    return {PgmHeaderStatus::kUnsupportedFormat, 0};
+    return {PgmHeaderStatus::kUnsupportedFormat, 0, std::nullopt};
   }
   std::size_t pos = detail::skipPgmSeparators(data, size, 2);
+  const std::size_t width_begin = pos;
   while (pos < size && !detail::endsPgmToken(data[pos])) {
     ++pos;
   }
+  const std::optional<std::uint32_t> width = detail::parsePgmDecimal(data, width_begin, pos);
   pos = detail::skipPgmSeparators(data, size, pos);
   if (pos == size) {
-    return {PgmHeaderStatus::kTruncated, 0};
+    return {PgmHeaderStatus::kTruncated, 0, std::nullopt};
   }
   std::uint64_t height = 0;
   for (; pos < size && !detail::endsPgmToken(data[pos]); ++pos) {
     if (data[pos] < '0' || data[pos] > '9') {
-      return {PgmHeaderStatus::kHeightNotDecimal, 0};
+      return {PgmHeaderStatus::kHeightNotDecimal, 0, std::nullopt};
     }
     height = height * 10 + static_cast<std::uint64_t>(data[pos] - '0');
     if (height > std::numeric_limits<std::uint32_t>::max()) {
-      return {PgmHeaderStatus::kHeightTooLarge, 0};
+      return {PgmHeaderStatus::kHeightTooLarge, 0, std::nullopt};
     }
   }
   if (pos == size) {
-    return {PgmHeaderStatus::kTruncated, 0};
+    return {PgmHeaderStatus::kTruncated, 0, std::nullopt};
   }
-  return {PgmHeaderStatus::kOk, static_cast<std::uint32_t>(height)};
+  return {PgmHeaderStatus::kOk, static_cast<std::uint32_t>(height), width};
 }
 
-// The height of the PGM image at `path`; empty after an ERROR line naming what went wrong.
+// The size of the PGM image at `path`; false after an ERROR line naming what went wrong.
 // The file is mapped rather than streamed because only its first bytes are ever looked at.
-inline std::optional<std::uint32_t> readPGMSize(const std::string & path)
+inline bool readPGMSize(const std::string & path, PgmSize & size)
 {
-  FileDescriptor file = FileDescriptor::openReadOnly(path);
+  // The system would open only the part of the path before a NUL: another file.
+  const bool path_is_whole = path.find('\0') == std::string::npos;
+  FileDescriptor file = path_is_whole ? FileDescriptor::openReadOnly(path) : FileDescriptor(-1);
   if (!file.valid()) {
     QLOG_ERROR("Error: Could not open the file!");
-    return std::nullopt;
+    return false;
   }
   struct stat file_status{};
   if (::fstat(file.get(), &file_status) != 0) {
     QLOG_ERROR("Error: Could not get file size!");
-    return std::nullopt;
+    return false;
   }
   const ReadOnlyMapping mapping(file.get(), static_cast<std::size_t>(file_status.st_size));
   file.close();
   if (!mapping.valid()) {
     QLOG_ERROR("Error: Could not mmap the file!");
-    return std::nullopt;
+    return false;
   }
   const PgmHeight header = parsePGMHeight(mapping.data(), mapping.size());
   switch (header.status) {
     case PgmHeaderStatus::kOk:
-      return header.height;
+      size = PgmSize{header.width, header.height};
+      return true;
     case PgmHeaderStatus::kUnsupportedFormat:
       QLOG_ERROR("Error: Unsupported PGM format!");
       break;
@@ -143,7 +177,17 @@ inline std::optional<std::uint32_t> readPGMSize(const std::string & path)
       QLOG_ERROR("Error: PGM height does not fit 32 bits!");
       break;
   }
-  return std::nullopt;
+  return false;
+}
+
+// The height of the PGM image at `path`; empty after the ERROR line of the reader above.
+inline std::optional<std::uint32_t> readPGMSize(const std::string & path)
+{
+  PgmSize size;
+  if (!readPGMSize(path, size)) {
+    return std::nullopt;
+  }
+  return size.height;
 }
 
 }  // namespace plane_object

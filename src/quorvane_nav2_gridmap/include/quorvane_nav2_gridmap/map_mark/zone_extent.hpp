@@ -59,9 +59,27 @@ struct ZoneExtent
     return finite && !(min_x < max_x && min_y < max_y);
   }
 
+  // True when the two boxes share a point (their borders included).
+  bool overlaps(const ZoneExtent & other) const
+  {
+    return min_x <= other.max_x && other.min_x <= max_x && min_y <= other.max_y &&
+           other.min_y <= max_y;
+  }
+
+  // True when this box lies inside `other` (their borders may touch).
+  bool within(const ZoneExtent & other) const
+  {
+    return min_x >= other.min_x && max_x <= other.max_x && min_y >= other.min_y &&
+           max_y <= other.max_y;
+  }
+
   // An all-false grid over the box at `resolution`, with one cell of margin below and at least
   // one above; null when the resolution or the box makes that grid meaningless or oversized.
-  std::shared_ptr<semantic_map::Gridmap<bool>> makeGrid(double resolution) const
+  // With `clip`, only the cells of that grid that meet the clip box are kept: the cells keep
+  // their places on the map, and the cost stays bounded by the clip box, however far the zone
+  // reaches beyond it.
+  std::shared_ptr<semantic_map::Gridmap<bool>> makeGrid(
+    double resolution, const std::optional<ZoneExtent> & clip = std::nullopt) const
   {
     if (!finite || !(resolution > 0.0) || !std::isfinite(resolution)) {
       return nullptr;
@@ -70,12 +88,30 @@ struct ZoneExtent
     const double rows = std::trunc((max_y - min_y) / resolution) + 3.0;
     const double origin_x = min_x - resolution;
     const double origin_y = min_y - resolution;
-    if (!std::isfinite(columns) || !std::isfinite(rows) || columns * rows > kMaxCells) {
+    if (!std::isfinite(columns) || !std::isfinite(rows)) {
+      return nullptr;
+    }
+    double first_column = 0.0;
+    double last_column = columns - 1.0;
+    double first_row = 0.0;
+    double last_row = rows - 1.0;
+    if (clip) {
+      first_column = std::max(first_column, std::floor((clip->min_x - origin_x) / resolution));
+      last_column = std::min(last_column, std::floor((clip->max_x - origin_x) / resolution));
+      first_row = std::max(first_row, std::floor((clip->min_y - origin_y) / resolution));
+      last_row = std::min(last_row, std::floor((clip->max_y - origin_y) / resolution));
+      if (!(first_column <= last_column && first_row <= last_row)) {
+        return std::make_shared<semantic_map::Gridmap<bool>>(0, 0, resolution, 0.0, 0.0);
+      }
+    }
+    const double kept_columns = last_column - first_column + 1.0;
+    const double kept_rows = last_row - first_row + 1.0;
+    if (kept_columns * kept_rows > kMaxCells) {
       return nullptr;
     }
     return std::make_shared<semantic_map::Gridmap<bool>>(
-      static_cast<std::uint32_t>(columns), static_cast<std::uint32_t>(rows), resolution,
-      origin_x, origin_y);
+      static_cast<std::uint32_t>(kept_columns), static_cast<std::uint32_t>(kept_rows), resolution,
+      origin_x + first_column * resolution, origin_y + first_row * resolution);
   }
 
 private:
