@@ -121,10 +121,10 @@ nav2_util::CallbackReturn GridMapROS::on_configure(const rclcpp_lifecycle::State
     loadPlugins(*holder, group);
     auto executor = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
     executor->add_callback_group(group, get_node_base_interface(), true);
-    adoptPlugins(std::move(holder), std::move(group), std::move(executor));
     if (!load_map_service_) {
       offerLoadMapService();
     }
+    adoptPlugins(std::move(holder), std::move(group), std::move(executor));
   } catch (const std::exception & error) {
     QLOG_ERROR("{} failed to configure: {}", get_name(), error.what());
     plugin_names_ = previous_names;
