@@ -42,7 +42,7 @@ void GridDistanceMap::onInitialize()
   getParameter("few_obstacle_distance", few_obstacle_distance_);
   QLOG_INFO("few_obstacle_distance={}", few_obstacle_distance_);
 
-  lockNode()->declare_parameter(fullParameterName("publish_as_occupancy"), false);
+  declareParameter("publish_as_occupancy", rclcpp::ParameterValue(false));
   bool publish_as_occupancy = false;
   getParameter("publish_as_occupancy", publish_as_occupancy);
   if (publish_as_occupancy) {

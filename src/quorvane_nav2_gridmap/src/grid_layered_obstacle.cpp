@@ -4,6 +4,7 @@
 #include <iomanip>
 #include <limits>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <utility>
 
@@ -13,6 +14,7 @@
 #include <pcl_conversions/pcl_conversions.h>
 
 #include <pluginlib/class_list_macros.hpp>
+#include <rclcpp/exceptions.hpp>
 
 #include "quorvane_nav2_gridmap/euclidean_distance_transform.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
@@ -254,7 +256,15 @@ void GridObstacleType::getSourceParametersAndCreateObservation(
 
   std::istringstream words(sources);
   std::string source;
+  // Each source owns its keys: a name listed twice, or the default configuration listed as a
+  // source, is refused as a key declared twice would be.
+  std::set<std::string> listed{kDefaultSourceConfiguration};
   while (words >> source) {
+    if (!listed.insert(source).second) {
+      throw rclcpp::exceptions::ParameterAlreadyDeclaredException(
+              "parameter '" + fullParameterName(source + ".topic") +
+              "' has already been declared");
+    }
     costmap_depth_camera::FrustumObservationOptions options = built_in;
     getObservationSourceConfig(source, shared_defaults, options);
     frustum_observation->addObservationBufferListen(options);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "lifecycle_msgs/msg/state.hpp"
 #include "nav2_util/node_utils.hpp"
 #include "nav2_util/robot_utils.hpp"
 #include "nav_2d_utils/tf_help.hpp"
@@ -96,22 +97,41 @@ GridMapROS::~GridMapROS()
   // No plugin callback may run while its plugin is destroyed, and the plugins must go while the
   // loader that created them still exists; the costmap node stops being spun before it goes.
   executor_thread_.reset();
-  multi_grid_map_.reset();
+  std::shared_ptr<MultiGridMap> plugins;
+  {
+    std::lock_guard<std::mutex> lock(holder_mutex_);
+    plugins.swap(multi_grid_map_);
+  }
+  plugins.reset();
   costmap_thread_.reset();
 }
 
 nav2_util::CallbackReturn GridMapROS::on_configure(const rclcpp_lifecycle::State &)
 {
-  costmap_ros_->configure();
-  startCostmapThread();
-  getParameters();
-  // The previous configuration's plugins are about to be replaced: their callbacks stop first.
-  executor_thread_.reset();
-  callback_group_ = create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
-  multi_grid_map_ = std::make_shared<MultiGridMap>(masterCostmap());
-  loadPlugins();
-  startPluginExecutor();
-  offerLoadMapService();
+  const std::vector<std::string> previous_names = plugin_names_;
+  const std::vector<std::string> previous_types = plugin_types_;
+  try {
+    costmap_ros_->configure();
+    startCostmapThread();
+    getParameters();
+    // Everything new is built beside the running plugins and replaces them only once complete, so
+    // a failure leaves the node as it was.
+    auto group = create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
+    auto holder = std::make_shared<MultiGridMap>(masterCostmap());
+    loadPlugins(*holder, group);
+    auto executor = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
+    executor->add_callback_group(group, get_node_base_interface(), true);
+    if (!load_map_service_) {
+      offerLoadMapService();
+    }
+    adoptPlugins(std::move(holder), std::move(group), std::move(executor));
+  } catch (const std::exception & error) {
+    QLOG_ERROR("{} failed to configure: {}", get_name(), error.what());
+    plugin_names_ = previous_names;
+    plugin_types_ = previous_types;
+    stopCostmap();
+    throw;
+  }
   return nav2_util::CallbackReturn::SUCCESS;
 }
 
@@ -123,16 +143,26 @@ void GridMapROS::startCostmapThread()
     costmap_ros_->get_node_base_interface());
 }
 
-void GridMapROS::loadPlugins()
+void GridMapROS::stopCostmap()
+{
+  costmap_thread_.reset();
+  if (costmap_ros_->get_current_state().id() ==
+    lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE)
+  {
+    costmap_ros_->cleanup();
+  }
+}
+
+void GridMapROS::loadPlugins(
+  MultiGridMap & holder, const std::shared_ptr<rclcpp::CallbackGroup> & group)
 {
   nav2_costmap_2d::Costmap2D * master_costmap = masterCostmap();
   for (std::uint32_t i = 0; i < plugin_names_.size(); ++i) {
     std::shared_ptr<GridMap> plugin = plugin_loader_.createUniqueInstance(plugin_types_[i]);
     plugin->initialize(
       plugin_names_[i], std::weak_ptr<rclcpp_lifecycle::LifecycleNode>(shared_from_this()),
-      costmap_ros_->getGlobalFrameID(), callback_group_, master_costmap,
-      costmap_ros_->getTfBuffer());
-    multi_grid_map_->addGridMap(plugin);
+      costmap_ros_->getGlobalFrameID(), group, master_costmap, costmap_ros_->getTfBuffer());
+    holder.addGridMap(plugin);
   }
 }
 
@@ -147,21 +177,46 @@ nav2_costmap_2d::Costmap2D * GridMapROS::masterCostmap()
   return layered_costmap->getCostmap();
 }
 
-void GridMapROS::startPluginExecutor()
+void GridMapROS::adoptPlugins(
+  std::shared_ptr<MultiGridMap> holder, std::shared_ptr<rclcpp::CallbackGroup> group,
+  std::shared_ptr<rclcpp::executors::SingleThreadedExecutor> executor)
 {
-  executor_ = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
-  executor_->add_callback_group(callback_group_, get_node_base_interface(), true);
+  // The previous plugins' callbacks stop before those plugins are released.
+  executor_thread_.reset();
+  {
+    std::lock_guard<std::mutex> lock(holder_mutex_);
+    multi_grid_map_.swap(holder);
+  }
+  // Released outside the lock: a plugin's teardown may wait for its camera callbacks.
+  holder.reset();
+  callback_group_ = std::move(group);
+  executor_ = std::move(executor);
   executor_thread_ = std::make_unique<nav2_util::QuorvaneNodeThread>(executor_);
+}
+
+std::shared_ptr<MultiGridMap> GridMapROS::currentHolder()
+{
+  std::lock_guard<std::mutex> lock(holder_mutex_);
+  return multi_grid_map_;
 }
 
 void GridMapROS::offerLoadMapService()
 {
-  using std::placeholders::_1;
-  using std::placeholders::_2;
-  using std::placeholders::_3;
+  // The service lives as long as the node and outlasts reconfigurations, so a request is never
+  // lost to a configure; the handler holds the node only while it runs.
+  const std::weak_ptr<GridMapROS> node =
+    std::static_pointer_cast<GridMapROS>(shared_from_this());
   service_callback_group_ = create_callback_group(rclcpp::CallbackGroupType::Reentrant, true);
   load_map_service_ = create_service<nav2_msgs::srv::LoadMap>(
-    "load_map", std::bind(&GridMapROS::map_change_callback, this, _1, _2, _3),
+    "load_map",
+    [node](
+      const std::shared_ptr<rmw_request_id_s> header,
+      const std::shared_ptr<nav2_msgs::srv::LoadMap::Request> request,
+      std::shared_ptr<nav2_msgs::srv::LoadMap::Response> response) {
+      if (auto self = node.lock()) {
+        self->map_change_callback(header, request, response);
+      }
+    },
     rmw_qos_profile_services_default, service_callback_group_);
 }
 
@@ -225,6 +280,12 @@ void GridMapROS::waitForCostmap()
 bool GridMapROS::getRobotPoseInFrameId(
   geometry_msgs::msg::PoseStamped & pose, const std::string & frame)
 {
+  if (!costmap_ros_->getTfBuffer()) {
+    QLOG_ERROR(
+      "no robot pose: costmap node {} has no transform buffer until the node is configured",
+      costmap_ros_->get_name());
+    return false;
+  }
   return nav2_util::getCurrentPose(
     pose, *costmap_ros_->getTfBuffer(), frame, costmap_ros_->getBaseFrameID(),
     costmap_ros_->getTransformTolerance(), rclcpp::Time(std::int64_t{0}, RCL_SYSTEM_TIME));
@@ -232,6 +293,12 @@ bool GridMapROS::getRobotPoseInFrameId(
 
 bool GridMapROS::getInvertedRobotPose(geometry_msgs::msg::PoseStamped & pose)
 {
+  if (!costmap_ros_->getTfBuffer()) {
+    QLOG_ERROR(
+      "no inverted robot pose: costmap node {} has no transform buffer until the node is "
+      "configured", costmap_ros_->get_name());
+    return false;
+  }
   geometry_msgs::msg::PoseStamped robot;
   robot.pose.orientation.w = 1.0;
   getRobotPoseInFrameId(robot, costmap_ros_->getBaseFrameID());
@@ -252,7 +319,11 @@ void GridMapROS::map_change_callback(
   const std::shared_ptr<nav2_msgs::srv::LoadMap::Request> request,
   std::shared_ptr<nav2_msgs::srv::LoadMap::Response>)
 {
-  multi_grid_map_->callbackOnMapChange(std::string_view(request->map_url));
+  // A copy: a configure may replace the holder while the plugins hear of the map.
+  const std::shared_ptr<MultiGridMap> plugins = currentHolder();
+  if (plugins) {
+    plugins->callbackOnMapChange(std::string_view(request->map_url));
+  }
 }
 
 }  // namespace quorvane_nav2_gridmap

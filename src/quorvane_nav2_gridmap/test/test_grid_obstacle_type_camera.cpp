@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,6 +25,8 @@
 #include "quorvane_protocol/msg/semantic_point_cloud.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "sensor_msgs/msg/camera_info.hpp"
+#include "sensor_msgs/msg/point_cloud2.hpp"
+#include "visualization_msgs/msg/marker_array.hpp"
 #include "sensor_msgs/point_cloud2_iterator.hpp"
 #include "tf2_ros/static_transform_broadcaster.h"
 
@@ -76,6 +79,16 @@ std::string parameterFile()
     "keeps",
     "        frustum_strategy_enable: true\n"
     "        frustum_strategy:\n          no_reference_point: 4\n") +
+         nodeParameters(
+    "traced",
+    "      enable_frustum_trace: true\n      occlusion_clearing: false\n"
+    "      observation_sources: front\n"
+    "      front:\n        topic: /traced/cloud\n        marking: true\n") +
+         nodeParameters(
+    "waiting",
+    "      observation_sources: front\n"
+    "      front:\n        topic: /waiting/cloud\n        marking: true\n"
+    "        camera_info_topic: /waiting/camera_info\n") +
          nodeParameters(
     "camera",
     "      observation_sources: front rear\n"
@@ -220,6 +233,16 @@ protected:
     sinks.erase(std::remove(sinks.begin(), sinks.end(), arrivals_), sinks.end());
   }
 
+  // Polls `done` for up to ten seconds and returns its last answer.
+  static bool eventually(const std::function<bool()> & done)
+  {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+  }
+
   bool waitForArrivals(int count)
   {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -241,8 +264,7 @@ protected:
         maps.getObstacleType(mx, my, cell);
         return cell.bits_;
       };
-    // The host executor runs only to take each frame: the camera-info wait subscribes in the
-    // node's default group, so an executor spinning meanwhile could take the info it waits for.
+    // The host executor runs only to take each frame.
     rclcpp::executors::SingleThreadedExecutor host;
     host.add_node(node->get_node_base_interface());
     // A 640 x 480 camera with a 90 degree field of view, for as long as the test needs it.
@@ -332,6 +354,119 @@ TEST_F(GridObstacleTypeCameraTest, SourcesWithoutOwnStrategyFollowTheDefaultConf
 {
   EXPECT_FALSE(rememberedPointSurvives("clears"));
   EXPECT_TRUE(rememberedPointSurvives("keeps"));
+}
+
+// A host's executor spins the node the whole time, as the README tells hosts to.
+class SpinningHost
+{
+public:
+  using Nodes = std::vector<rclcpp::node_interfaces::NodeBaseInterface::SharedPtr>;
+
+  explicit SpinningHost(const Nodes & nodes)
+  {
+    for (const auto & node : nodes) {
+      executor_.add_node(node);
+    }
+    thread_ = std::thread([this] {
+        executor_.spin();
+        spun_out_ = true;
+      });
+  }
+
+  ~SpinningHost()
+  {
+    // A cancel that comes before the thread entered spin() is lost, so repeat it.
+    while (!spun_out_) {
+      executor_.cancel();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    thread_.join();
+  }
+
+private:
+  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::atomic<bool> spun_out_{false};
+  std::thread thread_;
+};
+
+TEST_F(GridObstacleTypeCameraTest, FrustumTraceTopicsPublishOnTheUpdatesOfAnActiveNode)
+{
+  auto node = std::make_shared<GridMapROS>("traced", "");
+  ASSERT_EQ(node->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
+  std::atomic<int> markers{0};
+  std::atomic<int> combined{0};
+  std::atomic<int> clustered{0};
+  auto marker_subscription = helper_->create_subscription<visualization_msgs::msg::MarkerArray>(
+    "/traced_gridmap/frustum_debug_markers", 10,
+    [&markers](visualization_msgs::msg::MarkerArray::ConstSharedPtr) {++markers;});
+  // Counts the clouds that carry points: the camera's frame is in them.
+  const auto counter = [](std::atomic<int> & count) {
+      return [&count](sensor_msgs::msg::PointCloud2::ConstSharedPtr cloud) {
+               if (cloud->width > 0) {
+                 ++count;
+               }
+             };
+    };
+  auto combined_subscription = helper_->create_subscription<sensor_msgs::msg::PointCloud2>(
+    "/traced_gridmap/combined_pcl", 10, counter(combined));
+  auto cluster_subscription = helper_->create_subscription<sensor_msgs::msg::PointCloud2>(
+    "/traced_gridmap/cluster_pcl", 10, counter(clustered));
+  SpinningHost host({node->get_node_base_interface(), helper_->get_node_base_interface()});
+
+  auto clouds = helper_->create_publisher<SemanticPointCloud>("/traced/cloud", 10);
+  auto & maps = *node->multi_grid_map_;
+  const int arrivals_before = arrivals_->count();
+  EXPECT_TRUE(
+    eventually([&] {
+      clouds->publish(frameOf({{300, {{1.0f, 1.0f, 0.5f}}}}));
+      maps.updateMap();
+      return markers > 0 && combined > 0 && clustered > 0;
+    })) << "markers " << markers << ", combined " << combined << ", cluster " << clustered;
+  // Occlusion clearing is off: no camera info was ever wanted.
+  EXPECT_EQ(arrivals_->count(), arrivals_before);
+}
+
+TEST_F(GridObstacleTypeCameraTest, FrustumIsBuiltFromTheFirstCameraInfoWhileTheHostSpins)
+{
+  sensor_msgs::msg::CameraInfo info;
+  info.header.frame_id = "camera_optical";
+  info.width = 640;
+  info.height = 480;
+  info.p = {320.0, 0.0, 320.0, 0.0, 0.0, 320.0, 240.0, 0.0, 0.0, 0.0, 1.0, 0.0};
+  auto clouds = helper_->create_publisher<SemanticPointCloud>("/waiting/cloud", 10);
+  auto info_publisher =
+    helper_->create_publisher<sensor_msgs::msg::CameraInfo>("/waiting/camera_info", 1);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    auto node = std::make_shared<GridMapROS>("waiting", "");
+    ASSERT_EQ(node->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
+    ASSERT_EQ(node->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
+    SpinningHost host({node->get_node_base_interface()});
+    auto & maps = *node->multi_grid_map_;
+    // Publishes one frame with a wall point at camera (1, y) and waits until an update shows it.
+    const auto frameArrives = [&](float y, unsigned int my) {
+        clouds->publish(frameOf({{300, {{1.0f, y, 0.5f}}}}));
+        return eventually([&] {
+                 maps.updateMap();
+                 return maps.isObstacleType(4, my, 0x4u);
+               });
+      };
+
+    // The first frame finds no frustum; the source is then waiting for its camera info.
+    const int before = arrivals_->count();
+    ASSERT_TRUE(frameArrives(1.0f, 2)) << attempt;
+    ASSERT_EQ(arrivals_->count(), before + 1) << attempt;
+    ASSERT_TRUE(eventually([&] {return info_publisher->get_subscription_count() > 0;}))
+      << attempt;
+    info_publisher->publish(info);
+    // That one camera info builds the frustum by the next frame at the latest, after which no
+    // frame reports a missing frustum.
+    ASSERT_TRUE(frameArrives(2.0f, 4)) << attempt;
+    const int after_info = arrivals_->count();
+    EXPECT_LE(after_info, before + 2) << attempt;
+    ASSERT_TRUE(frameArrives(3.0f, 6)) << attempt;
+    EXPECT_EQ(arrivals_->count(), after_info) << "attempt " << attempt << " lost its camera info";
+  }
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // plugins loaded by class name through pluginlib, the wait for the costmap, the robot pose
 // through TF and the load_map service.
 
+#include <atomic>
 #include <cmath>
 #include <future>
+#include <tuple>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,6 +76,25 @@ const auto * const kRos = ::testing::AddGlobalTestEnvironment(
 /lost_costmap/lost_costmap:
   ros__parameters:
     robot_base_frame: nowhere_link
+/cycled_gridmap/cycled_gridmap:
+  ros__parameters:
+    plugins: ["distance", "obstacle"]
+    distance:
+      plugin: quorvane_nav2_gridmap::GridDistanceMap
+    obstacle:
+      plugin: quorvane_nav2_gridmap::GridObstacleType
+/swapped_gridmap/swapped_gridmap:
+  ros__parameters:
+    plugins: ["distance"]
+    distance:
+      plugin: quorvane_nav2_gridmap::GridDistanceMap
+/busy_gridmap/busy_gridmap:
+  ros__parameters:
+    plugins: ["distance", "obstacle"]
+    distance:
+      plugin: quorvane_nav2_gridmap::GridDistanceMap
+    obstacle:
+      plugin: quorvane_nav2_gridmap::GridObstacleType
 )"));
 
 // A plugin a test adds by hand to see what reaches the plugins.
@@ -101,6 +122,17 @@ bool offersLoadMap(GridMapROS & node, const std::string & name)
   return node.get_service_names_and_types().count("/" + name + "_gridmap/load_map") == 1;
 }
 
+// What a host asks about cell (5, 9), 4 cells above an obstacle at (5, 5), and the obstacle's
+// cell bits: distance in metres, risk, cost, bits.
+using Answers = std::tuple<double, bool, unsigned int, unsigned int>;
+
+Answers answersOf(quorvane_nav2_gridmap::MultiGridMap & maps)
+{
+  quorvane_nav2_gridmap::ObsTypeBitMap bits;
+  maps.getObstacleType(5, 5, bits);
+  return {maps.getDistance(5, 9), maps.inRisk(5, 9, 0), maps.getCost(5, 9, true), bits.bits_};
+}
+
 class GridMapROSTest : public ::testing::Test
 {
 protected:
@@ -112,6 +144,20 @@ protected:
     auto node = std::make_shared<GridMapROS>(name, "");
     EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
     return node;
+  }
+
+  // Configures and activates the node, serves `grid` to its costmap and updates the maps once.
+  void bringUp(GridMapROS & node, const std::string & name, const CostGrid & grid)
+  {
+    ASSERT_EQ(node.configure().id(), State::PRIMARY_STATE_INACTIVE);
+    ASSERT_EQ(node.activate().id(), State::PRIMARY_STATE_ACTIVE);
+    if (!map_server_) {
+      map_server_ = std::make_unique<gridmap_test::MapServer>(helper_, "/" + name + "_costmap");
+    }
+    ASSERT_TRUE(map_server_->serve(grid, *node.costmap_ros_->getLayeredCostmap()->getCostmap()));
+    ASSERT_TRUE(gridmap_test::waitUntil([&] {return node.costmap_ros_->isCurrent();}));
+    node.waitForCostmap();
+    node.multi_grid_map_->updateMap();
   }
 
   void serveMap(GridMapROS & node, const std::string & name)
@@ -203,15 +249,43 @@ TEST_F(GridMapROSTest, HostsReleaseTheNodeWithCameraSourcesSubscribed)
   EXPECT_TRUE(watch.expired());
 }
 
-TEST_F(GridMapROSTest, UnknownPluginTypeFailsAfterEarlierPluginsWereAdded)
+TEST_F(GridMapROSTest, FailedConfigureLogsWhyAndLeavesTheNodeAsItWas)
 {
   auto node = std::make_shared<GridMapROS>("unknown", "");
   EXPECT_THROW(node->on_configure(node->get_current_state()), pluginlib::PluginlibException);
-  ASSERT_EQ(node->multi_grid_map_->getGridMaps().size(), 1u);
-  EXPECT_EQ(node->multi_grid_map_->getGridMaps()[0]->getName(), "distance");
+  EXPECT_FALSE(node->multi_grid_map_);
   EXPECT_FALSE(offersLoadMap(*node, "unknown"));
+  EXPECT_EQ(
+    node->costmap_ros_->get_current_state().id(), State::PRIMARY_STATE_UNCONFIGURED);
+  const auto errors = sink_->linesAt(spdlog::level::err);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(
+    errors[0].text.find("unknown_gridmap failed to configure: "), std::string::npos) <<
+    errors[0].text;
+  EXPECT_NE(errors[0].text.find("NoSuchMap"), std::string::npos) << errors[0].text;
+  EXPECT_EQ(errors[0].file, "./src/gridmap_ros.cpp");
   auto through_lifecycle = std::make_shared<GridMapROS>("unknown", "");
   EXPECT_EQ(through_lifecycle->configure().id(), State::PRIMARY_STATE_UNCONFIGURED);
+
+  // A host lists a plugin that cannot be loaded before configuring again: the plugins, their
+  // executor and load_map of the last configure stay, and a corrected list configures.
+  auto swapped = configuredNode("swapped");
+  const auto running = swapped->multi_grid_map_;
+  ASSERT_EQ(swapped->cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED);
+  swapped->declare_parameter(
+    "mystery.plugin", std::string("quorvane_nav2_gridmap::NoSuchMap"));
+  const auto list = [&swapped](std::vector<std::string> names) {
+      return swapped->set_parameter(rclcpp::Parameter("plugins", names)).successful;
+    };
+  ASSERT_TRUE(list({"distance", "mystery"}));
+  EXPECT_EQ(swapped->configure().id(), State::PRIMARY_STATE_UNCONFIGURED);
+  EXPECT_EQ(swapped->multi_grid_map_, running);
+  EXPECT_EQ(running->getGridMaps().size(), 1u);
+  EXPECT_TRUE(offersLoadMap(*swapped, "swapped"));
+  ASSERT_TRUE(list({"distance"}));
+  EXPECT_EQ(swapped->configure().id(), State::PRIMARY_STATE_INACTIVE);
+  EXPECT_NE(swapped->multi_grid_map_, running);
+  EXPECT_EQ(swapped->multi_grid_map_->getGridMaps().size(), 1u);
 }
 
 TEST_F(GridMapROSTest, NodeWithoutSharedOwnerCannotConfigure)
@@ -228,6 +302,54 @@ TEST_F(GridMapROSTest, SecondConfigureAfterCleanupReplacesThePluginHolder)
   EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
   EXPECT_NE(node->multi_grid_map_, first_holder);
   EXPECT_TRUE(offersLoadMap(*node, "empty"));
+}
+
+TEST_F(GridMapROSTest, ConfigureAfterCleanupLoadsFreshPluginsWithTheNodesParameters)
+{
+  CostGrid grid(20, 20);
+  grid.lethal(5, 5);
+  auto node = std::make_shared<GridMapROS>("cycled", "");
+  bringUp(*node, "cycled", grid);
+  const Answers first = answersOf(*node->multi_grid_map_);
+  EXPECT_NEAR(std::get<0>(first), 0.2, 1e-6);
+  EXPECT_TRUE(std::get<1>(first));
+  EXPECT_EQ(std::get<3>(first) & quorvane_nav2_gridmap::OBS_TYPE_PERIL, 0x2u);
+  const auto first_holder = node->multi_grid_map_;
+
+  ASSERT_EQ(node->deactivate().id(), State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node->cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED);
+  bringUp(*node, "cycled", grid);
+  EXPECT_NE(node->multi_grid_map_, first_holder);
+  EXPECT_EQ(node->multi_grid_map_->getGridMaps().size(), 2u);
+  EXPECT_EQ(answersOf(*node->multi_grid_map_), first);
+
+  // 0.2 m is within the default risk threshold of 0.48 m, not within 0.1 m.
+  ASSERT_EQ(node->deactivate().id(), State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node->cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED);
+  ASSERT_TRUE(
+    node->set_parameter(rclcpp::Parameter("distance.risk_threshold", 0.1)).successful);
+  bringUp(*node, "cycled", grid);
+  const Answers third = answersOf(*node->multi_grid_map_);
+  EXPECT_FALSE(std::get<1>(third));
+  EXPECT_EQ(std::get<0>(third), std::get<0>(first));
+  EXPECT_EQ(std::get<3>(third), std::get<3>(first));
+}
+
+TEST_F(GridMapROSTest, PoseHelpersOfAnUnconfiguredNodeReportNoPose)
+{
+  auto node = std::make_shared<GridMapROS>("unposed", "");
+  geometry_msgs::msg::PoseStamped pose;
+  EXPECT_FALSE(node->getRobotPoseInFrameId(pose, "map"));
+  EXPECT_FALSE(node->getInvertedRobotPose(pose));
+  const auto errors = sink_->linesAt(spdlog::level::err);
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[0].function, "getRobotPoseInFrameId");
+  EXPECT_EQ(errors[1].function, "getInvertedRobotPose");
+  for (const auto & error : errors) {
+    EXPECT_NE(
+      error.text.find("unposed_costmap has no transform buffer until the node is configured"),
+      std::string::npos) << error.text;
+  }
 }
 
 TEST_F(GridMapROSTest, WaitForCurrentCostmapReturnsWithoutLogging)
@@ -307,6 +429,45 @@ TEST_F(GridMapROSTest, LoadMapAnswersTheDefaultResponseAndTellsEveryPlugin)
   ASSERT_EQ(outcome, rclcpp::FutureReturnCode::SUCCESS);
   EXPECT_EQ(*future.get(), nav2_msgs::srv::LoadMap::Response());
   EXPECT_EQ(recorder->urls, std::vector<std::string>{"/maps/office/map.yaml"});
+}
+
+TEST_F(GridMapROSTest, LoadMapAnswersEveryRequestWhileTheNodeIsReconfigured)
+{
+  auto node = configuredNode("busy");
+  rclcpp::executors::MultiThreadedExecutor host(rclcpp::ExecutorOptions(), 3);
+  host.add_node(node->get_node_base_interface());
+  std::thread host_thread([&host] {host.spin();});
+  auto client = helper_->create_client<nav2_msgs::srv::LoadMap>("/busy_gridmap/load_map");
+  ASSERT_TRUE(client->wait_for_service(std::chrono::seconds(10)));
+
+  std::atomic<bool> calling{true};
+  std::atomic<int> sent{0};
+  std::atomic<int> answered{0};
+  std::thread caller([&] {
+      auto request = std::make_shared<nav2_msgs::srv::LoadMap::Request>();
+      request->map_url = "/maps/office/map.yaml";
+      while (calling) {
+        auto future = client->async_send_request(request);
+        ++sent;
+        if (rclcpp::spin_until_future_complete(helper_, future, std::chrono::seconds(5)) ==
+        rclcpp::FutureReturnCode::SUCCESS)
+        {
+          ++answered;
+        }
+      }
+    });
+  // At least ten reconfigurations, and requests in flight across them.
+  for (int cycle = 0; cycle < 10 || (sent < 20 && cycle < 1000); ++cycle) {
+    EXPECT_EQ(node->cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED);
+    EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
+  }
+  calling = false;
+  caller.join();
+  host.cancel();
+  host_thread.join();
+  EXPECT_GE(sent.load(), 20);
+  EXPECT_EQ(answered.load(), sent.load());
+  EXPECT_EQ(node->multi_grid_map_->getGridMaps().size(), 2u);
 }
 
 }  // namespace

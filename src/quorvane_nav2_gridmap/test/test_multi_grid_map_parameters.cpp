@@ -73,11 +73,20 @@ TEST_F(GridMapParametersTest, UndeclaredParameterLeavesTheValue)
   EXPECT_DOUBLE_EQ(value, 4.5);
 }
 
-TEST_F(GridMapParametersTest, MisuseRaisesRclcppsExceptions)
+TEST_F(GridMapParametersTest, DeclaredOncePerNodeSoALaterPluginReadsTheNodesValue)
 {
   map_.declareParameter("twice", 1.0);
-  EXPECT_THROW(
-    map_.declareParameter("twice", 1.0), rclcpp::exceptions::ParameterAlreadyDeclaredException);
+  ASSERT_TRUE(node_->set_parameter(rclcpp::Parameter("probe.twice", 2.0)).successful);
+  ProbeMap again;
+  again.initialize("probe", node_, "map", nullptr, nullptr, nullptr);
+  again.declareParameter("twice", 1.0);
+  double value = 0.0;
+  again.getParameter("twice", value);
+  EXPECT_DOUBLE_EQ(value, 2.0);
+}
+
+TEST_F(GridMapParametersTest, MisuseRaisesRclcppsExceptions)
+{
   // The file gives probe.label a string: it cannot be declared as a double.
   EXPECT_THROW(map_.declareParameter("label", 1.0), std::runtime_error);
   map_.declareParameter("enabled", rclcpp::ParameterValue(false));

@@ -59,12 +59,18 @@ public:
   // Called from the node's service thread beside updateMap: an override only records the change.
   virtual bool callbackOnMapChange(std::string_view map_url);
 
-  // Declares the plugin's parameter `name_`.`param` on the node; rclcpp's exceptions pass.
+  // Declares the plugin's parameter `name_`.`param` on the node unless the node has it already:
+  // a plugin created again by a later configure reads the value the node holds by then.
+  // rclcpp's exceptions pass.
   template<typename T>
   void declareParameter(const std::string & param, const T & default_value)
   {
-    lockNode()->declare_parameter(
-      fullParameterName(param), default_value, rcl_interfaces::msg::ParameterDescriptor(), false);
+    auto node = lockNode();
+    const std::string name = fullParameterName(param);
+    if (node->has_parameter(name)) {
+      return;
+    }
+    node->declare_parameter(name, default_value, rcl_interfaces::msg::ParameterDescriptor(), false);
   }
 
   // Reads the plugin's parameter `name_`.`param` into `value`; an unset parameter leaves it as is.

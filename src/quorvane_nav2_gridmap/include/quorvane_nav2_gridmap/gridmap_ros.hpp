@@ -6,6 +6,7 @@
 // of its own, offers the load_map service and the robot's pose.
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,9 @@ public:
   ~GridMapROS() override;
 
   // Configures and spins the costmap node, loads and initialises the plugins, starts their
-  // executor thread and offers load_map. Failures pass as exceptions; what was done stays done.
+  // executor thread and offers load_map. A configure after cleanup loads fresh plugins with the
+  // parameter values the node holds by then. A failure is logged and passes as an exception,
+  // leaving the costmap node unconfigured and the previous plugins, executor and service in place.
   nav2_util::CallbackReturn on_configure(const rclcpp_lifecycle::State & state) override;
   // These only forward the transition to the costmap node.
   nav2_util::CallbackReturn on_cleanup(const rclcpp_lifecycle::State & state) override;
@@ -45,11 +48,13 @@ public:
   void waitForCostmap();
   // Reads "plugins" and each plugin's "<name>.plugin" type.
   void getParameters();
-  // The robot base frame's latest pose in `frame`.
+  // The robot base frame's latest pose in `frame`; false (with an ERROR line) before the costmap
+  // node is configured, as it has no transform buffer yet.
   bool getRobotPoseInFrameId(geometry_msgs::msg::PoseStamped & pose, const std::string & frame);
-  // The robot pose turned by half a turn about z, in the costmap's global frame.
+  // The robot pose turned by half a turn about z, in the costmap's global frame; false as above.
   bool getInvertedRobotPose(geometry_msgs::msg::PoseStamped & pose);
   // The load_map handler: tells every plugin of the new map; the response stays as constructed.
+  // Safe beside a configure that replaces the plugins.
   void map_change_callback(
     const std::shared_ptr<rmw_request_id_s> request_header,
     const std::shared_ptr<nav2_msgs::srv::LoadMap::Request> request,
@@ -70,10 +75,19 @@ public:
 
 private:
   void startCostmapThread();
+  // Undoes the costmap part of a configure that failed later on.
+  void stopCostmap();
   nav2_costmap_2d::Costmap2D * masterCostmap();
-  void loadPlugins();
-  void startPluginExecutor();
+  void loadPlugins(MultiGridMap & holder, const std::shared_ptr<rclcpp::CallbackGroup> & group);
+  // Replaces the running plugins, their group and executor by those a configure has just built.
+  void adoptPlugins(
+    std::shared_ptr<MultiGridMap> holder, std::shared_ptr<rclcpp::CallbackGroup> group,
+    std::shared_ptr<rclcpp::executors::SingleThreadedExecutor> executor);
+  std::shared_ptr<MultiGridMap> currentHolder();
   void offerLoadMapService();
+
+  // Guards multi_grid_map_ between the configuring thread and the load_map handler.
+  std::mutex holder_mutex_;
 
   std::vector<std::string> plugin_names_;
   std::vector<std::string> plugin_types_;

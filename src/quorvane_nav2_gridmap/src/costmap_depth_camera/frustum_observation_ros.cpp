@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <iterator>
 #include <map>
 #include <stdexcept>
+#include <thread>
 
 #include <opencv2/imgproc.hpp>
 #include <pcl/point_cloud.h>
@@ -146,6 +148,35 @@ sensor_msgs::msg::PointCloud2 toMessage(
   return message;
 }
 
+// Subscribers whose rclcpp subscription an executor may still be running: that callback uses the
+// subscriber, so a retired subscriber is kept until its subscription is gone.
+class RetiredSubscribers
+{
+public:
+  static void keep(
+    std::weak_ptr<rclcpp::SubscriptionBase> subscription, std::shared_ptr<void> subscriber)
+  {
+    static RetiredSubscribers retired;
+    std::lock_guard<std::mutex> guard(retired.mutex_);
+    retired.entries_.erase(
+      std::remove_if(
+        retired.entries_.begin(), retired.entries_.end(),
+        [](const Entry & entry) {return entry.subscription.expired();}),
+      retired.entries_.end());
+    retired.entries_.push_back(Entry{std::move(subscription), std::move(subscriber)});
+  }
+
+private:
+  struct Entry
+  {
+    std::weak_ptr<rclcpp::SubscriptionBase> subscription;
+    std::shared_ptr<void> subscriber;
+  };
+
+  std::mutex mutex_;
+  std::vector<Entry> entries_;
+};
+
 // A point of a cloud's matrix in the form the frustum queries take.
 struct FloatPoint
 {
@@ -155,6 +186,78 @@ struct FloatPoint
 };
 
 }  // namespace
+
+// Lets the destructor wait for the callbacks that other threads run on this object; a callback
+// that comes later finds the gate closed and leaves the object alone.
+class FrustumObservationRos::CallbackGate
+{
+public:
+  // Held by a callback for as long as it uses the object.
+  class Pass
+  {
+public:
+    explicit Pass(std::shared_ptr<CallbackGate> gate)
+    : gate_(std::move(gate)), entered_(gate_->enter()) {}
+    ~Pass()
+    {
+      if (entered_) {
+        gate_->leave();
+      }
+    }
+    Pass(const Pass &) = delete;
+    Pass & operator=(const Pass &) = delete;
+    explicit operator bool() const {return entered_;}
+
+private:
+    std::shared_ptr<CallbackGate> gate_;
+    bool entered_;
+  };
+
+  // Returns once no other thread is inside; a callback that tears the object down itself is not
+  // waited for.
+  void close()
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    open_ = false;
+    const auto self = std::this_thread::get_id();
+    idle_.wait(
+      lock, [this, self] {
+        return std::all_of(
+          inside_.begin(), inside_.end(), [self](std::thread::id id) {return id == self;});
+      });
+  }
+
+private:
+  bool enter()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!open_) {
+      return false;
+    }
+    inside_.push_back(std::this_thread::get_id());
+    return true;
+  }
+
+  void leave()
+  {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      inside_.erase(std::find(inside_.begin(), inside_.end(), std::this_thread::get_id()));
+    }
+    idle_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable idle_;
+  bool open_{true};
+  std::vector<std::thread::id> inside_;
+};
+
+struct FrustumObservationRos::CameraInfoWait
+{
+  std::shared_ptr<rclcpp::Subscription<sensor_msgs::msg::CameraInfo>> subscription;
+  std::shared_ptr<rclcpp::Context> context;
+};
 
 namespace util
 {
@@ -169,9 +272,12 @@ bool get_cam_para(
   if (!node) {
     throw std::invalid_argument("node cannot be nullptr");
   }
+  // In a group that no executor takes: an executor spinning the node would take the message first.
+  rclcpp::SubscriptionOptions options;
+  options.callback_group =
+    node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
   auto subscription = node->template create_subscription<sensor_msgs::msg::CameraInfo>(
-    topic, rclcpp::QoS(1), [](std::shared_ptr<const sensor_msgs::msg::CameraInfo>) {},
-    rclcpp::SubscriptionOptions());
+    topic, rclcpp::QoS(1), [](std::shared_ptr<const sensor_msgs::msg::CameraInfo>) {}, options);
   const auto wait = std::chrono::nanoseconds(static_cast<std::int64_t>(wait_time * 1e9));
   return rclcpp::wait_for_message(info, subscription, node->get_node_options().context(), wait);
 }
@@ -189,11 +295,38 @@ FrustumObservationRos::FrustumObservationRos(
 : MapProcessBase(size_x, size_y, resolution, origin_x, origin_y),
   node_(std::move(node)),
   options_(options),
-  tf_buffer_(tf_buffer)
+  tf_buffer_(tf_buffer),
+  callback_gate_(std::make_shared<CallbackGate>())
 {
   if (options_.enable_frustum_trace) {
     createDebugPublishers();
   }
+}
+
+FrustumObservationRos::~FrustumObservationRos()
+{
+  callback_gate_->close();
+  unhookSources();
+}
+
+void FrustumObservationRos::unhookSources()
+{
+  std::vector<std::weak_ptr<rclcpp::SubscriptionBase>> subscriptions;
+  for (const auto & subscriber : observation_subscribers_) {
+    subscriptions.emplace_back(subscriber ? subscriber->getSubscriber() : nullptr);
+    if (subscriber) {
+      subscriber->unsubscribe();
+    }
+  }
+  // A filter leaves its subscriber only once a message the subscriber is passing on has been
+  // delivered, so the filters go while the subscribers exist.
+  observation_filters_.clear();
+  for (std::size_t i = 0; i < observation_subscribers_.size(); ++i) {
+    if (!subscriptions[i].expired()) {
+      RetiredSubscribers::keep(subscriptions[i], observation_subscribers_[i]);
+    }
+  }
+  observation_subscribers_.clear();
 }
 
 void FrustumObservationRos::createDebugPublishers()
@@ -208,6 +341,30 @@ void FrustumObservationRos::createDebugPublishers()
     node->create_publisher<sensor_msgs::msg::PointCloud2>("combined_pcl", rclcpp::QoS(1));
   cluster_pcl_pub_ =
     node->create_publisher<sensor_msgs::msg::PointCloud2>("cluster_pcl", rclcpp::QoS(1));
+  // The node gives its plugins no activate call: the debug topics follow the trace option.
+  frustum_markers_pub_->on_activate();
+  combined_pcl_pub_->on_activate();
+  cluster_pcl_pub_->on_activate();
+}
+
+std::shared_ptr<FrustumObservationRos::CameraInfoWait> FrustumObservationRos::prepareCameraInfoWait(
+  rclcpp_lifecycle::LifecycleNode & node, const FrustumObservationOptions & source)
+{
+  auto wait = std::make_shared<CameraInfoWait>();
+  const std::string & topic = source.buffer_options.camera_info_topic;
+  if (!options_.occlusion_clearing || topic.empty()) {
+    return wait;
+  }
+  if (!camera_info_group_) {
+    camera_info_group_ =
+      node.create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
+  }
+  rclcpp::SubscriptionOptions options;
+  options.callback_group = camera_info_group_;
+  wait->subscription = node.create_subscription<sensor_msgs::msg::CameraInfo>(
+    topic, rclcpp::QoS(1), [](std::shared_ptr<const sensor_msgs::msg::CameraInfo>) {}, options);
+  wait->context = node.get_node_options().context();
+  return wait;
 }
 
 void FrustumObservationRos::addObservationBufferListen(FrustumObservationOptions & source)
@@ -240,9 +397,15 @@ void FrustumObservationRos::addObservationBufferListen(FrustumObservationOptions
     *subscriber, tf_buffer_, options_.global_frame, kFilterQueueSize,
     node->get_node_logging_interface(), node->get_node_clock_interface(),
     tf2::durationFromSec(kFilterTimeoutSeconds));
+  // The callback holds no share of the node: it must never be the one to destroy it, since the
+  // node's teardown unhooks the very subscription and filter that are calling.
   filter->registerCallback(
-    [this, buffer](const std::shared_ptr<const SemanticPointCloud> & message) {
-      semanticPointCloudCallback(message, buffer);
+    [this, gate = callback_gate_, buffer, camera_info = prepareCameraInfoWait(*node, source)](
+      const std::shared_ptr<const SemanticPointCloud> & message) {
+      const CallbackGate::Pass pass(gate);
+      if (pass) {
+        bufferCloudAndBuildDetector(message, buffer, camera_info);
+      }
     });
 
   observation_subscribers_.push_back(subscriber);
@@ -330,6 +493,14 @@ void FrustumObservationRos::semanticPointCloudCallback(
   const std::shared_ptr<const SemanticPointCloud> & message,
   const std::shared_ptr<ObservationBuffer> & buffer)
 {
+  bufferCloudAndBuildDetector(message, buffer, nullptr);
+}
+
+void FrustumObservationRos::bufferCloudAndBuildDetector(
+  const std::shared_ptr<const SemanticPointCloud> & message,
+  const std::shared_ptr<ObservationBuffer> & buffer,
+  const std::shared_ptr<CameraInfoWait> & camera_info_wait)
+{
   std::lock_guard<std::mutex> guard(buffer->lock_);
   // This runs inside the host's executor: an exception must not end its spinning.
   try {
@@ -344,14 +515,17 @@ void FrustumObservationRos::semanticPointCloudCallback(
     }
 
     if (!options_.occlusion_clearing || buffer->frustum_detector_) {
+      if (camera_info_wait) {
+        // The source's one frustum exists: its camera info is not needed any more.
+        camera_info_wait->subscription.reset();
+      }
       return;
     }
-    auto node = node_.lock();
     const ObservationBufferOptions source = buffer->options();
     QLOG_WARN(
       "Warning: semanticPointCloudCallback find frame {} do not have frustum.", source.topic);
     sensor_msgs::msg::CameraInfo camera_info;
-    if (util::get_cam_para(node, source.camera_info_topic, camera_info, kCameraInfoWaitSeconds)) {
+    if (waitForCameraInfo(camera_info_wait, source.camera_info_topic, camera_info)) {
       buildFrustumDetector(*buffer, camera_info);
     }
   } catch (const std::exception & error) {
@@ -382,6 +556,22 @@ void FrustumObservationRos::buildFrustumDetector(
   buffer.frustum_detector_ = std::make_shared<FrustumDetector>(
     camera_info, view_min, view_max, theta_resolution, r_resolution,
     static_cast<float>(source.frustum_obstruct_theta_tolerance), source.frustum_strategy);
+}
+
+bool FrustumObservationRos::waitForCameraInfo(
+  const std::shared_ptr<CameraInfoWait> & camera_info_wait, const std::string & topic,
+  sensor_msgs::msg::CameraInfo & info)
+{
+  if (!camera_info_wait) {
+    return util::get_cam_para(node_.lock(), topic, info, kCameraInfoWaitSeconds);
+  }
+  if (!camera_info_wait->subscription) {
+    return false;
+  }
+  const auto wait =
+    std::chrono::nanoseconds(static_cast<std::int64_t>(kCameraInfoWaitSeconds * 1e9));
+  return rclcpp::wait_for_message(
+    info, camera_info_wait->subscription, camera_info_wait->context, wait);
 }
 
 bool FrustumObservationRos::getMarkingObservations(

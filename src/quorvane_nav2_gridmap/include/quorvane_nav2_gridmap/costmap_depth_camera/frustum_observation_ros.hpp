@@ -64,7 +64,9 @@ public:
     std::weak_ptr<rclcpp_lifecycle::LifecycleNode> node, FrustumObservationRosOptions & options,
     tf2_ros::Buffer & tf_buffer, unsigned int size_x, unsigned int size_y, double resolution,
     double origin_x, double origin_y);
-  ~FrustumObservationRos() override = default;
+  // Unhooks every source first: no callback of a subscription or filter of this object runs on
+  // it once it is gone, whichever thread the host's executor or the transforms call from.
+  ~FrustumObservationRos() override;
   FrustumObservationRos(const FrustumObservationRos &) = delete;
   FrustumObservationRos & operator=(const FrustumObservationRos &) = delete;
 
@@ -79,6 +81,8 @@ public:
   bool setObservationMarkingStatus(std::string name, bool marking);
   // Appends (source name, measured rate) for every marking source slower than it should be.
   void checkAllMarkingObsHZ(std::vector<std::pair<std::string, double>> & result);
+  // Buffers the cloud; a source without frustum waits for its camera info on a fresh
+  // subscription of the node.
   void semanticPointCloudCallback(
     const std::shared_ptr<const SemanticPointCloud> & message,
     const std::shared_ptr<ObservationBuffer> & buffer);
@@ -159,7 +163,23 @@ private:
   void buildFrustumDetector(
     ObservationBuffer & buffer, const sensor_msgs::msg::CameraInfo & camera_info);
   bool isDetectorUsable(const FrustumDetector & detector, const PointCloudWithTime & cloud) const;
+  class CallbackGate;
+  struct CameraInfoWait;
+
   void createDebugPublishers();
+  // A source's subscription for its camera info, made once in a callback group that no executor
+  // takes, so that only the callback's wait takes the message; empty when the source needs none.
+  std::shared_ptr<CameraInfoWait> prepareCameraInfoWait(
+    rclcpp_lifecycle::LifecycleNode & node, const FrustumObservationOptions & source);
+  // The callback of a source: `camera_info` empty means the wait subscribes afresh on the node.
+  void bufferCloudAndBuildDetector(
+    const std::shared_ptr<const SemanticPointCloud> & message,
+    const std::shared_ptr<ObservationBuffer> & buffer,
+    const std::shared_ptr<CameraInfoWait> & camera_info);
+  bool waitForCameraInfo(
+    const std::shared_ptr<CameraInfoWait> & camera_info, const std::string & topic,
+    sensor_msgs::msg::CameraInfo & info);
+  void unhookSources();
   // At most one summary per source label every 5 s of the reference times; records the time
   // when it answers true.
   bool isSummaryDue(double reference_seconds) const;
@@ -186,6 +206,9 @@ private:
   CurrentCloudCache current_cache_;
   // Room for the points of the largest cloud while the filter picks the ones to keep.
   Eigen::Matrix3Xf filter_scratch_;
+  // Shared with the sources' callbacks, which may be called after this object is gone.
+  std::shared_ptr<CallbackGate> callback_gate_;
+  std::shared_ptr<rclcpp::CallbackGroup> camera_info_group_;
 };
 
 }  // namespace costmap_depth_camera
