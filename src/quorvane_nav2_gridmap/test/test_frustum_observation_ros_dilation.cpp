@@ -183,8 +183,12 @@ TEST_F(PointCloudProcessTest, SubCloudWhoseDataDoesNotHoldItsPointsIsLeftAsItIs)
   no_step.cloud.point_step = 0;
   SemanticCloud no_y = subCloudOf({{1.0f, 2.0f}});
   no_y.cloud.fields.erase(no_y.cloud.fields.begin() + 1);
+  // No points, but data bytes and no fields at all: nothing may look for x or y.
+  SemanticCloud no_points_no_fields = subCloudOf({{1.0f, 2.0f}});
+  no_points_no_fields.cloud.height = 0;
+  no_points_no_fields.cloud.fields.clear();
 
-  for (const SemanticCloud & malformed : {cut_short, no_step, no_y}) {
+  for (const SemanticCloud & malformed : {cut_short, no_step, no_y, no_points_no_fields}) {
     SemanticCloud semantic_cloud = malformed;
     process_.dilatePointCloud(semantic_cloud, 0.1);
     EXPECT_EQ(semantic_cloud.cloud, malformed.cloud);

@@ -32,12 +32,13 @@ void PointCloudProcess::dilatePointCloud(
   quorvane_protocol::msg::SemanticCloud & semantic_cloud, double dilation_size)
 {
   const sensor_msgs::msg::PointCloud2 & input = semantic_cloud.cloud;
+  const std::uint64_t point_count = static_cast<std::uint64_t>(input.height) * input.width;
   // A cloud whose layout does not hold its points is left for the buffer to refuse: walked to
-  // its data's end, it would be read past that end (or, with a point step of 0, forever).
-  if (input.data.empty() || !xyzCloudDefect(input).empty()) {
+  // its data's end, it would be read past that end (or, with a point step of 0, forever). A cloud
+  // of no points passes that check whatever its fields, so it may have no x or y to read.
+  if (point_count == 0 || input.data.empty() || !xyzCloudDefect(input).empty()) {
     return;
   }
-  const std::uint64_t point_count = static_cast<std::uint64_t>(input.height) * input.width;
   const float c = kCellSize;
 
   Extent extent{
