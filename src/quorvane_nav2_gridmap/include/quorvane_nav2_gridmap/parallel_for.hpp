@@ -6,6 +6,7 @@
 // ThreadSanitizer does not instrument, so under it the hand-over is announced explicitly;
 // otherwise this is cv::parallel_for_ itself.
 
+#include <type_traits>
 #include <utility>
 
 #include <opencv2/core/utility.hpp>
@@ -26,18 +27,37 @@ extern "C" void __tsan_release(void * address);
 namespace quorvane_nav2_gridmap
 {
 
+#if defined(QUORVANE_ANNOUNCE_HAND_OVER)
+// Runs a body between an acquire and a release of the caller's hand-over token.
+template<typename Body>
+class HandedOverBody : public cv::ParallelLoopBody
+{
+public:
+  HandedOverBody(Body & body, int & token)
+  : body_(body), token_(token) {}
+
+  void operator()(const cv::Range & part) const override
+  {
+    __tsan_acquire(&token_);
+    body_(part);
+    __tsan_release(&token_);
+  }
+
+private:
+  Body & body_;
+  int & token_;
+};
+#endif
+
 template<typename Body>
 void parallelFor(const cv::Range & range, Body && body)
 {
 #if defined(QUORVANE_ANNOUNCE_HAND_OVER)
+  // Everything the tasks read, the wrapper included, is written before the release.
   int hand_over = 0;
+  const HandedOverBody<std::remove_reference_t<Body>> handed_over(body, hand_over);
   __tsan_release(&hand_over);
-  cv::parallel_for_(
-    range, [&body, &hand_over](const cv::Range & part) {
-      __tsan_acquire(&hand_over);
-      body(part);
-      __tsan_release(&hand_over);
-    });
+  cv::parallel_for_(range, handed_over);
   __tsan_acquire(&hand_over);
 #else
   cv::parallel_for_(range, std::forward<Body>(body));
