@@ -34,6 +34,7 @@
 #include <tf2_ros/static_transform_broadcaster.h>
 
 #include "paired_timing.hpp"
+#include "vga_camera_frames.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/observation_buffer.hpp"
 #include "quorvane_nav2_gridmap/gridmap_ros.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
@@ -43,9 +44,8 @@ namespace
 
 using quorvane_protocol::msg::SemanticPointCloud;
 
-constexpr std::uint32_t kWidth = 640;
-constexpr std::uint32_t kHeight = 480;
-constexpr double kFocal = 320.0;
+using quorvane_bench::opticalRotation;
+using quorvane_bench::staticTransform;
 // The robot stands in the middle of the 20 m costmap.
 constexpr double kRobotX = 10.0;
 constexpr double kRobotY = 10.0;
@@ -90,85 +90,6 @@ std::string hostParameters(int cameras)
          "        min_obstacle_height: -0.5\n        max_obstacle_height: 2.0\n"
          "        min_detect_distance: 0.3\n        max_detect_distance: 4.0\n"
          "        marking: true\n" + source_entries;
-}
-
-sensor_msgs::msg::CameraInfo cameraInfo(const std::string & optical_frame)
-{
-  sensor_msgs::msg::CameraInfo info;
-  info.header.frame_id = optical_frame;
-  info.width = kWidth;
-  info.height = kHeight;
-  info.p = {kFocal, 0.0, kWidth / 2.0, 0.0, 0.0, kFocal, kHeight / 2.0, 0.0, 0.0, 0.0, 1.0, 0.0};
-  return info;
-}
-
-// A depth frame of a floor 0.5 m below the camera with a wall 3 m ahead, in the camera body
-// frame (x forward, z up), as the driver publishes it.
-SemanticPointCloud depthFrame(const std::string & body_frame)
-{
-  SemanticPointCloud frame;
-  frame.header.frame_id = body_frame;
-  frame.clouds.resize(1);
-  frame.clouds[0].category = 300;
-  auto & cloud = frame.clouds[0].cloud;
-  cloud.header = frame.header;
-  sensor_msgs::PointCloud2Modifier modifier(cloud);
-  modifier.setPointCloud2FieldsByString(1, "xyz");
-  modifier.resize(static_cast<std::size_t>(kWidth) * kHeight);
-  cloud.height = kHeight;
-  cloud.width = kWidth;
-  cloud.row_step = kWidth * cloud.point_step;
-  sensor_msgs::PointCloud2Iterator<float> x(cloud, "x");
-  sensor_msgs::PointCloud2Iterator<float> y(cloud, "y");
-  sensor_msgs::PointCloud2Iterator<float> z(cloud, "z");
-  const double camera_height = 0.5;
-  for (std::uint32_t v = 0; v < kHeight; ++v) {
-    for (std::uint32_t u = 0; u < kWidth; ++u, ++x, ++y, ++z) {
-      const double right = (u - kWidth / 2.0) / kFocal;
-      const double down = (v - kHeight / 2.0) / kFocal;
-      double depth = 3.0;
-      if (down > 0.0) {
-        depth = std::min(depth, camera_height / down);
-      }
-      *x = static_cast<float>(depth);
-      *y = static_cast<float>(-right * depth);
-      *z = static_cast<float>(-down * depth);
-    }
-  }
-  for (const auto & [px, py] : std::vector<std::array<float, 2>>{{0.3f, -0.3f}, {4.0f, -4.0f},
-      {4.0f, 4.0f}, {0.3f, 0.3f}})
-  {
-    geometry_msgs::msg::Point32 vertex;
-    vertex.x = px;
-    vertex.y = py;
-    frame.shape.points.push_back(vertex);
-  }
-  return frame;
-}
-
-geometry_msgs::msg::TransformStamped staticTransform(
-  const std::string & parent, const std::string & child, const Eigen::Vector3d & translation,
-  const Eigen::Quaterniond & rotation)
-{
-  geometry_msgs::msg::TransformStamped transform;
-  transform.header.frame_id = parent;
-  transform.child_frame_id = child;
-  transform.transform.translation.x = translation.x();
-  transform.transform.translation.y = translation.y();
-  transform.transform.translation.z = translation.z();
-  transform.transform.rotation.x = rotation.x();
-  transform.transform.rotation.y = rotation.y();
-  transform.transform.rotation.z = rotation.z();
-  transform.transform.rotation.w = rotation.w();
-  return transform;
-}
-
-// The camera body frame: x forward, z up; its optical frame: z forward, x right, y down.
-Eigen::Quaterniond opticalRotation()
-{
-  Eigen::Matrix3d optical;
-  optical << 0, 0, 1, -1, 0, 0, 0, -1, 0;
-  return Eigen::Quaterniond(optical);
 }
 
 // Counts the facade's lines that contain a text.
@@ -234,7 +155,7 @@ public:
         driver_->create_publisher<SemanticPointCloud>("/" + camera + "/semantic_cloud", 10));
       info_publishers_.push_back(
         driver_->create_publisher<sensor_msgs::msg::CameraInfo>("/" + camera + "/camera_info", 1));
-      frames_.push_back(depthFrame(camera + "_link"));
+      frames_.push_back(quorvane_bench::vgaDepthFrame(camera + "_link"));
     }
     broadcaster_->sendTransform(transforms);
   }
@@ -306,7 +227,7 @@ private:
     camera_info_thread_ = std::thread([this] {
         while (camera_info_on_) {
           for (int i = 0; i < cameras_; ++i) {
-            info_publishers_[i]->publish(cameraInfo(cameraName(cameras_, i) + "_optical"));
+            info_publishers_[i]->publish(quorvane_bench::vgaCameraInfo(cameraName(cameras_, i) + "_optical"));
           }
           std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -352,7 +273,7 @@ struct StandaloneSource
     buffer = std::make_unique<costmap_depth_camera::ObservationBuffer>(
       options, "map", tf_buffer, 0.2, clock, rclcpp::get_logger("bench"),
       std::make_shared<costmap_depth_camera::FrustumDetector>(
-        cameraInfo("solo_optical"), 0.3f, 4.0f, 0.0881f, 0.05f, 0.0f,
+        quorvane_bench::vgaCameraInfo("solo_optical"), 0.3f, 4.0f, 0.0881f, 0.05f, 0.0f,
         costmap_depth_camera::FrustumDetectorStrategy()));
     frame.header.stamp = clock->now();
   }
@@ -366,7 +287,7 @@ struct StandaloneSource
   std::shared_ptr<rclcpp::Clock> clock = std::make_shared<rclcpp::Clock>(RCL_ROS_TIME);
   tf2_ros::Buffer tf_buffer{clock};
   std::unique_ptr<costmap_depth_camera::ObservationBuffer> buffer;
-  SemanticPointCloud frame = depthFrame("solo_link");
+  SemanticPointCloud frame = quorvane_bench::vgaDepthFrame("solo_link");
 };
 
 // One host per camera count for the whole run: building and warming one up takes seconds, and

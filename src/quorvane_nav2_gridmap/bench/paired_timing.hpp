@@ -19,32 +19,8 @@
 namespace quorvane_bench
 {
 
-template<typename Subject, typename Baseline>
-void runPaired(
-  benchmark::State & state, const std::string & figure, Subject && subject, Baseline && baseline)
-{
-  using Clock = std::chrono::steady_clock;
-  double best_ours = std::numeric_limits<double>::infinity();
-  double best_baseline = std::numeric_limits<double>::infinity();
-  const auto millisecondsOf = [](auto && work) {
-      const auto start = Clock::now();
-      work();
-      return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    };
-  for (auto _ : state) {
-    const auto start = Clock::now();
-    best_ours = std::min(best_ours, millisecondsOf(subject));
-    best_baseline = std::min(best_baseline, millisecondsOf(baseline));
-    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-  }
-  state.counters["ours_ms"] = best_ours;
-  state.counters["baseline_ms"] = best_baseline;
-  state.counters["ratio"] = best_baseline > 0.0 ? best_ours / best_baseline : 0.0;
-  state.SetLabel("figure=" + figure);
-}
-
-// As above, with `prepare` run untimed before every subject call: for a subject that needs a fresh
-// state each time, such as a camera frame that has just arrived before a map update.
+// `prepare` runs untimed before every subject call: for a subject that needs a fresh state each
+// time, such as a camera frame that has just arrived before a map update.
 template<typename Prepare, typename Subject, typename Baseline>
 void runPaired(
   benchmark::State & state, const std::string & figure, Prepare && prepare, Subject && subject,
@@ -70,6 +46,13 @@ void runPaired(
   state.counters["baseline_ms"] = best_baseline;
   state.counters["ratio"] = best_baseline > 0.0 ? best_ours / best_baseline : 0.0;
   state.SetLabel("figure=" + figure);
+}
+
+template<typename Subject, typename Baseline>
+void runPaired(
+  benchmark::State & state, const std::string & figure, Subject && subject, Baseline && baseline)
+{
+  runPaired(state, figure, [] {}, subject, baseline);
 }
 
 }  // namespace quorvane_bench

@@ -28,24 +28,25 @@ namespace quorvane_nav2_gridmap
 {
 
 #if defined(QUORVANE_ANNOUNCE_HAND_OVER)
-// Runs a body between an acquire and a release of the caller's hand-over token.
+// Runs a body between an acquire and a release of the wrapper's own address: a task learns that
+// address without reading memory, so nothing it reads comes before its acquire.
 template<typename Body>
 class HandedOverBody : public cv::ParallelLoopBody
 {
 public:
-  HandedOverBody(Body & body, int & token)
-  : body_(body), token_(token) {}
+  explicit HandedOverBody(Body & body)
+  : body_(body) {}
 
   void operator()(const cv::Range & part) const override
   {
-    __tsan_acquire(&token_);
+    void * const token = const_cast<HandedOverBody *>(this);
+    __tsan_acquire(token);
     body_(part);
-    __tsan_release(&token_);
+    __tsan_release(token);
   }
 
 private:
   Body & body_;
-  int & token_;
 };
 #endif
 
@@ -54,11 +55,10 @@ void parallelFor(const cv::Range & range, Body && body)
 {
 #if defined(QUORVANE_ANNOUNCE_HAND_OVER)
   // Everything the tasks read, the wrapper included, is written before the release.
-  int hand_over = 0;
-  const HandedOverBody<std::remove_reference_t<Body>> handed_over(body, hand_over);
-  __tsan_release(&hand_over);
+  HandedOverBody<std::remove_reference_t<Body>> handed_over(body);
+  __tsan_release(&handed_over);
   cv::parallel_for_(range, handed_over);
-  __tsan_acquire(&hand_over);
+  __tsan_acquire(&handed_over);
 #else
   cv::parallel_for_(range, std::forward<Body>(body));
 #endif
