@@ -188,7 +188,12 @@ TEST_F(PointCloudProcessTest, SubCloudWhoseDataDoesNotHoldItsPointsIsLeftAsItIs)
   no_points_no_fields.cloud.height = 0;
   no_points_no_fields.cloud.fields.clear();
 
-  for (const SemanticCloud & malformed : {cut_short, no_step, no_y, no_points_no_fields}) {
+  // A sentinel value far away would need a raster of more cells than memory holds.
+  SemanticCloud sentinel = subCloudOf({{1.0f, 2.0f}, {1.0e30f, 2.0f}});
+
+  for (const SemanticCloud & malformed :
+    {cut_short, no_step, no_y, no_points_no_fields, sentinel})
+  {
     SemanticCloud semantic_cloud = malformed;
     process_.dilatePointCloud(semantic_cloud, 0.1);
     EXPECT_EQ(semantic_cloud.cloud, malformed.cloud);

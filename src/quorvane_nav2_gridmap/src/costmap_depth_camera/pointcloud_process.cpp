@@ -17,6 +17,10 @@ namespace costmap_depth_camera
 namespace
 {
 
+// A depth camera sees a few metres: a raster wider than this (410 m at 0.1 m a cell) comes from
+// points no camera measured, such as a driver's sentinel values, and would only cost memory.
+constexpr std::int32_t kLargestRasterSide = 4096;
+
 // A cell count from a float; counts beyond what an int holds saturate instead of overflowing.
 std::int32_t toCellCount(float cells)
 {
@@ -67,11 +71,18 @@ void PointCloudProcess::dilatePointCloud(
     return;
   }
 
-  const auto radius =
-    static_cast<std::int32_t>(std::ceil(dilation_size / static_cast<double>(c)));
+  const double radius_cells = std::ceil(dilation_size / static_cast<double>(c));
   const float span =
     std::max(std::fabs(extent.max_x - extent.min_x), std::fabs(extent.max_y - extent.min_y));
   const auto side = toCellCount(std::ceil(span / c));
+  if (side > kLargestRasterSide || !(radius_cells <= kLargestRasterSide / 10)) {
+    QLOG_WARN(
+      "[PointCloudProcess] dilatePointCloud leaves a sub-cloud spanning {} m with a dilation of "
+      "{} m as it is: its raster would pass {} cells a side", span, dilation_size,
+      kLargestRasterSide);
+    return;
+  }
+  const auto radius = static_cast<std::int32_t>(radius_cells);
   const std::int32_t margin = 5 * radius;
 
   std::lock_guard<std::mutex> guard(mutex_);
