@@ -23,6 +23,7 @@
 #include <tf2_ros/transform_listener.h>
 
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros.hpp"
+#include "test_gridmap_ros_support.hpp"
 
 namespace
 {
@@ -36,18 +37,6 @@ using quorvane_protocol::msg::SemanticPointCloud;
 
 constexpr int kWall = 300;
 constexpr int kClouds = 6;
-
-bool waitFor(const std::function<bool()> & condition)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
 
 class CameraInfoDiscoveryTest : public ::testing::Test
 {
@@ -156,7 +145,7 @@ TEST_F(CameraInfoDiscoveryTest, FrustumIsBuiltAndNoCloudIsLostWhileCameraInfoIsD
   camera.transform.rotation.w = 1.0;
   tf2_ros::StaticTransformBroadcaster broadcaster(peer_);
   broadcaster.sendTransform(camera);
-  ASSERT_TRUE(waitFor([this] {
+  ASSERT_TRUE(gridmap_test::waitUntil([this] {
       return tf_buffer_->canTransform("map", "camera", tf2::TimePointZero);
     }));
 
@@ -174,7 +163,8 @@ TEST_F(CameraInfoDiscoveryTest, FrustumIsBuiltAndNoCloudIsLostWhileCameraInfoIsD
   front_end_->addObservationBufferListen(source);
   front_end_->activate();
   cloud_publisher_ = peer_->create_publisher<SemanticPointCloud>("front_cloud", 10);
-  ASSERT_TRUE(waitFor([this] {return cloud_publisher_->get_subscription_count() == 1u;}));
+  ASSERT_TRUE(
+    gridmap_test::waitUntil([this] {return cloud_publisher_->get_subscription_count() == 1u;}));
 
   for (int i = 0; i < kClouds; ++i) {
     publishCloud(1.0f + 0.5f * static_cast<float>(i));
@@ -182,7 +172,7 @@ TEST_F(CameraInfoDiscoveryTest, FrustumIsBuiltAndNoCloudIsLostWhileCameraInfoIsD
 
   std::vector<Observation> observations;
   std::vector<std::shared_ptr<FrustumDetector>> detectors;
-  EXPECT_TRUE(waitFor([&] {
+  EXPECT_TRUE(gridmap_test::waitUntil([&] {
       observations.clear();
       detectors.clear();
       front_end_->getMarkingObservations(observations, detectors);
