@@ -6,9 +6,10 @@ repo_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 # ament_cmake on Debian needs Debian's own interpreter, which carries ament_package.
 export PATH="/usr/bin:$PATH"
 
-# Jobs: one per core, unless the caller says otherwise.
+# Jobs: one per core, unless QUORVANE_JOBS says otherwise. colcon builds up to that many packages at
+# once and each make may start that many compilers; make's load limit keeps the total near the cap.
 jobs="${QUORVANE_JOBS:-$(nproc)}"
-export MAKEFLAGS="-j${jobs}"
+export MAKEFLAGS="-j${jobs} -l${jobs}"
 
 cmake_common_args=(
   -DPython3_EXECUTABLE=/usr/bin/python3
@@ -29,7 +30,13 @@ colcon_args=()
 parse_build_options() {
   while [ $# -gt 0 ]; do
     case "$1" in
-      --sanitize) flavour="${2:?--sanitize needs address or thread}"; shift 2 ;;
+      --sanitize)
+        flavour="${2:?--sanitize needs address or thread}"; shift 2
+        case "$flavour" in
+          address|thread) ;;
+          *) echo "unknown sanitizer '$flavour' (use address or thread)" >&2; return 2 ;;
+        esac
+        ;;
       --compiler) compiler="${2:?--compiler needs gcc or clang}"; shift 2 ;;
       *) colcon_args+=("$1"); shift ;;
     esac
@@ -49,7 +56,8 @@ exit_with_usage_if_asked() {
 }
 
 # Sets build_base, install_base and the cmake flags for a flavour:
-# "" (plain RelWithDebInfo), "address" (ASan + UBSan) or "thread" (TSan), built with the
+# "" (plain RelWithDebInfo), "address" (ASan + UBSan), "thread" (TSan) or "release" (Release
+# without tests, for the benchmarks, in build-bench/), built with the
 # compiler given ("gcc", the default, or "clang"; clang builds treat every warning as an error).
 configure_flavour() {
   local flavour="$1" compiler="${2:-gcc}" f=""
@@ -67,6 +75,10 @@ configure_flavour() {
       build_base="$repo_root/build-tsan"; install_base="$repo_root/install-tsan"
       local f="-fsanitize=thread -fno-omit-frame-pointer"
       flavour_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+      ;;
+    release)
+      build_base="$repo_root/build-bench"; install_base="$repo_root/install-bench"
+      flavour_args=(-DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF)
       ;;
     *)
       echo "unknown sanitizer '$flavour' (use address or thread)" >&2
