@@ -293,10 +293,12 @@ void GridObstacleType::readMapDirectoryParameters()
 
 void GridObstacleType::loadZones()
 {
-  narrow_corridor_objs_ = plane_object::PlaneObjectFactory(
-    map_path_str_, map_id_file_, map_meta_yaml_file_, map_mark_yaml_file_, kNarrowCorridorMark);
-  priority_passage_objs_ = plane_object::PlaneObjectFactory(
-    map_path_str_, map_id_file_, map_meta_yaml_file_, map_mark_yaml_file_, kPriorityPassageMark);
+  // One parse of the zone file for both kinds: a large site's file takes seconds to parse.
+  auto zones = plane_object::PlaneObjectFactory(
+    map_path_str_, map_id_file_, map_meta_yaml_file_, map_mark_yaml_file_,
+    {kNarrowCorridorMark, kPriorityPassageMark});
+  narrow_corridor_objs_ = std::move(zones[0]);
+  priority_passage_objs_ = std::move(zones[1]);
 }
 
 void GridObstacleType::updateMap()

@@ -487,6 +487,11 @@ TEST_F(GridObstacleTypeTest, LoadMapSwitchesTheZonesAtTheNextUpdateOnly)
   EXPECT_TRUE(contains(log.lines(), map_mark_test::info(
       "GridObstacleType::updateMap set narrow_corridor_objs_ size 0, "
       "priority_passage_objs_ size 1")));
+  EXPECT_EQ(
+    std::count_if(
+      log.lines().begin(), log.lines().end(),
+      [](const LogLine & line) {return line.text.rfind("read map mark file ", 0) == 0;}), 1)
+    << "both kinds of zone come from one reading of the zone file";
   EXPECT_TRUE(contains(log.lines(), map_mark_test::info(
       "[PriorityPassage] GridObstacleType(obstacle) converted priority passage id: m2-1, "
       "desc_type: block, points(map): (1.000, 6.000), (2.000, 6.000), (2.000, 7.000), "

@@ -32,6 +32,7 @@
 #include "quorvane_nav2_gridmap/map_mark/regular_file.hpp"
 #include "quorvane_nav2_gridmap/map_mark/yaml_file.hpp"
 #include "quorvane_nav2_gridmap/map_mark/zone_extent.hpp"
+#include "quorvane_nav2_gridmap/map_mark/zone_grid_budget.hpp"
 
 namespace plane_object
 {
@@ -457,7 +458,7 @@ private:
   };
 };
 
-// One zone of the requested mark type read from the zone file, with the text of its "type".
+// One zone of a requested mark type read from the zone file, with the text of its "type".
 struct ZoneEntry
 {
   std::shared_ptr<Base> zone;
@@ -489,17 +490,18 @@ inline std::vector<Point> readPixelPoints(
   return result;
 }
 
-// The zone an element of "editlayout" describes when it is of `mark_type` and a circle list or
-// a block; empty otherwise. Raises YAML::Exception for a malformed element.
+// The zone an element of "editlayout" describes when it is of one of `mark_types` and a circle
+// list or a block; empty otherwise. Raises YAML::Exception for a malformed element.
 inline std::optional<ZoneEntry> readZone(
-  const YAML::Node & element, std::uint32_t mark_type, const PixelToMap & frame)
+  const YAML::Node & element, const std::vector<std::uint32_t> & mark_types,
+  const PixelToMap & frame)
 {
   if (!element.IsMap()) {
     return std::nullopt;
   }
   std::string type_text = element["type"].as<std::string>();
   const auto type = static_cast<std::uint32_t>(getType(type_text));
-  if (type != mark_type) {
+  if (std::find(mark_types.begin(), mark_types.end(), type) == mark_types.end()) {
     return std::nullopt;
   }
   switch (static_cast<DescType>(getDescType(element["desctype"].as<std::string>()))) {
@@ -520,11 +522,6 @@ inline std::optional<ZoneEntry> readZone(
       return std::nullopt;
   }
 }
-
-// The grid cells one load may build for its zones (a byte each). Zones overlap on the map, so
-// their grids can together take far more than the map image; beyond this, later zones are
-// skipped rather than let a zone file cost gigabytes.
-constexpr std::size_t kMaxZoneCellsPerLoad = 64u * 1024u * 1024u;
 
 // Where the map image lies on the map. An image whose width can't be read bounds only the rows.
 inline ZoneExtent imageArea(const PixelToMap & frame, std::optional<std::uint32_t> width)
@@ -557,27 +554,37 @@ inline bool keepOnImage(Base & zone, const ZoneExtent & image_area)
   return true;
 }
 
+// A large site's zone file holds tens of thousands of zones at some 200 to 300 bytes each, and
+// 30,000 of them take 6 to 9 MB. yaml-cpp parses some 3 MB a second and, while it holds the
+// parsed file, takes 60 to 230 times its size in memory: a file past this bound is no zone file.
+constexpr std::size_t kMaxZoneFileBytes = std::size_t{16} * 1024u * 1024u;
+
 // The "editlayout" node of the zone file; raises YAML::Exception for a file yaml-cpp can't read
 // or a root that can't hold keys.
 inline YAML::Node loadZoneLayout(const std::filesystem::path & zone_file)
 {
-  const YAML::Node root = loadYamlFile(zone_file);
+  const YAML::Node root = loadYamlFile(zone_file, kMaxZoneFileBytes);
   return root["editlayout"];
 }
 
-// The zones of `mark_type` on the map that the history file names, each already rasterised at
-// the map's resolution, in zone file order. Every failure is logged and gives an empty list.
-inline std::vector<std::shared_ptr<Base>> PlaneObjectFactory(
+using Zones = std::vector<std::shared_ptr<Base>>;
+
+// The zones of each of `mark_types` on the map that the history file names, list i holding those
+// of mark_types[i], each already rasterised at the map's resolution, in zone file order. The map
+// directory is read and the zone file parsed once for all of them. Every failure is logged and
+// gives empty lists.
+inline std::vector<Zones> PlaneObjectFactory(
   const std::filesystem::path & map_directory, const std::filesystem::path & map_id_file,
   const std::filesystem::path & map_meta_file, const std::filesystem::path & map_mark_file,
-  std::uint32_t mark_type)
+  const std::vector<std::uint32_t> & mark_types)
 {
+  const std::vector<Zones> none(mark_types.size());
   std::string map_id;
   try {
     map_id = getMapId(map_directory / map_id_file);
   } catch (const std::exception & error) {
     QLOG_CRITICAL("PlaneObjectFactory getMapId error {}", error.what());
-    return {};
+    return none;
   }
 
   const std::filesystem::path meta_file = map_directory / map_id / map_meta_file;
@@ -590,7 +597,7 @@ inline std::vector<std::shared_ptr<Base>> PlaneObjectFactory(
   }
   if (!meta) {
     QLOG_CRITICAL("PlaneObjectFactory load {} failed", meta_file.string());
-    return {};
+    return none;
   }
 
   std::string image_name;
@@ -598,12 +605,12 @@ inline std::vector<std::shared_ptr<Base>> PlaneObjectFactory(
     image_name = nav2_map_server::loadMapYaml(meta_file.string()).image_file_name;
   } catch (const YAML::Exception &) {
     QLOG_CRITICAL("[ERROR] [map_io]: Failed processing YAML file");
-    return {};
+    return none;
   } catch (const std::exception &) {
     // map_server's answer to an unknown "mode", or a file it could not read: as much a broken
     // meta file as bad YAML.
     QLOG_CRITICAL("[ERROR] [map_io]: Failed processing YAML file");
-    return {};
+    return none;
   }
   if (image_name.empty()) {
     QLOG_CRITICAL("The image tag was empty.");
@@ -614,7 +621,7 @@ inline std::vector<std::shared_ptr<Base>> PlaneObjectFactory(
   if (!readPGMSize(image_file, image_size)) {
     // Without the height every zone would land mirrored about the origin's row.
     QLOG_ERROR("[PlaneObjectFactory] Failed to load image:{} ", image_file);
-    return {};
+    return none;
   }
 
   const std::filesystem::path zone_file = map_directory / map_id / map_mark_file;
@@ -624,33 +631,28 @@ inline std::vector<std::shared_ptr<Base>> PlaneObjectFactory(
     layout.emplace(loadZoneLayout(zone_file));
   } catch (const YAML::Exception &) {
     QLOG_CRITICAL("PlaneObjectFactory load {} failed", zone_file.string());
-    return {};
+    return none;
   }
   if (!*layout || !layout->IsSequence()) {
     QLOG_CRITICAL("PlaneObjectFactory could not find valid zones");
-    return {};
+    return none;
   }
 
   const PixelToMap frame{*meta, image_size.height};
   const ZoneExtent image_area = imageArea(frame, image_size.width);
-  std::vector<std::shared_ptr<Base>> zones;
-  std::size_t grid_cells = 0;
-  std::size_t zones_over_budget = 0;
-  std::string first_zone_over_budget;
+  std::vector<Zones> zones(mark_types.size());
+  ZoneGridBudget budget;
   try {
     for (const YAML::Node & element : *layout) {
-      std::optional<ZoneEntry> entry = readZone(element, mark_type, frame);
+      std::optional<ZoneEntry> entry = readZone(element, mark_types, frame);
       if (!entry || !keepOnImage(*entry->zone, image_area)) {
         continue;
       }
-      if (grid_cells > kMaxZoneCellsPerLoad) {
-        // The rest of the file is still read, so that a malformed zone discards it as ever.
-        if (zones_over_budget++ == 0) {
-          first_zone_over_budget = entry->zone->id;
-        }
+      // The rest of the file is still read after a refusal, so that a malformed zone discards it
+      // as ever.
+      if (!budget.admit(entry->zone->getGrid(meta->resolution)->cellCount(), entry->zone->id)) {
         continue;
       }
-      grid_cells += entry->zone->getGrid(meta->resolution)->cellCount();
       if (entry->zone->desc_type == static_cast<std::uint32_t>(DescType::CIRCLE_LIST)) {
         QLOG_INFO(
           "PlaneObjectFactory add mark type {} desctype CIRCLE_LIST, id {}", entry->type_text,
@@ -660,19 +662,36 @@ inline std::vector<std::shared_ptr<Base>> PlaneObjectFactory(
           "PlaneObjectFactory add mark type {} desctype BLOCK, id {}", entry->type_text,
           entry->zone->id);
       }
-      zones.push_back(std::move(entry->zone));
+      for (std::size_t i = 0; i < mark_types.size(); ++i) {
+        if (mark_types[i] == entry->zone->type) {
+          zones[i].push_back(entry->zone);
+        }
+      }
     }
   } catch (const YAML::Exception &) {
     // A malformed zone must not escape: the caller rebuilds its zones on every map change.
     QLOG_CRITICAL("PlaneObjectFactory load {} failed", zone_file.string());
-    return {};
+    return none;
   }
-  if (zones_over_budget > 0) {
+  if (!budget.refusedIds().empty()) {
     QLOG_WARN(
-      "PlaneObjectFactory skips {} zones from id {} on: the zones before them already take {} "
-      "grid cells", zones_over_budget, first_zone_over_budget, grid_cells);
+      "PlaneObjectFactory skips {} zones whose grids would take the zones of this load past {} "
+      "grid cells: ids {}", budget.refusedIds().size(), budget.maxCells(),
+      budget.refusedIdsText());
   }
   return zones;
+}
+
+// The zones of one mark type, as above.
+inline Zones PlaneObjectFactory(
+  const std::filesystem::path & map_directory, const std::filesystem::path & map_id_file,
+  const std::filesystem::path & map_meta_file, const std::filesystem::path & map_mark_file,
+  std::uint32_t mark_type)
+{
+  return std::move(
+    PlaneObjectFactory(
+      map_directory, map_id_file, map_meta_file, map_mark_file,
+      std::vector<std::uint32_t>{mark_type}).front());
 }
 
 }  // namespace plane_object

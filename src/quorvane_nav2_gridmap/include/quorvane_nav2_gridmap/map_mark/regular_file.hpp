@@ -19,9 +19,8 @@
 namespace plane_object
 {
 
-// Room for some ten thousand zones, far more than a map's zone file holds. yaml-cpp takes about
-// half a second and a hundred times the file's size in memory per megabyte it parses, and a
-// reload parses the zone file twice: a larger file would hold the update for seconds.
+// The history file and the meta file hold a few lines; far larger, they are not what they claim.
+// The zone file has a bound of its own.
 constexpr std::size_t kMaxTextFileBytes = 1024u * 1024u;
 
 enum class FileRefusal

@@ -4,6 +4,7 @@
 // Loads a YAML file of the map directory as YAML::LoadFile would, but only from a regular file
 // of bounded size, so that a FIFO, a device or a directory in its place is a failed load.
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -15,15 +16,17 @@
 namespace plane_object
 {
 
-// Raises YAML::BadFile for a file that can't be read (after an ERROR line saying why, unless it
-// is simply missing) and YAML::Exception for one yaml-cpp can't parse.
-inline YAML::Node loadYamlFile(const std::filesystem::path & path)
+// Raises YAML::BadFile for a file that can't be read or holds more than `max_bytes` (after an
+// ERROR line saying why, unless it is simply missing) and YAML::Exception for one yaml-cpp can't
+// parse.
+inline YAML::Node loadYamlFile(
+  const std::filesystem::path & path, std::size_t max_bytes = kMaxTextFileBytes)
 {
   const std::string name = path.string();
-  const RegularFile file = RegularFile::read(name);
+  const RegularFile file = RegularFile::read(name, max_bytes);
   if (!file.ok()) {
     if (file.refusal != FileRefusal::kCannotOpen) {
-      QLOG_ERROR("{}", file.reason(name));
+      QLOG_ERROR("{}", file.reason(name, max_bytes));
     }
     throw YAML::BadFile(name);
   }
