@@ -193,15 +193,22 @@ FrustumObservationRos::~FrustumObservationRos()
 
 void FrustumObservationRos::unhookSources()
 {
-  // No new cloud enters a chain; a filter's destructor disconnects it from its subscriber, which
-  // waits for a delivery that subscriber is making; a subscriber an executor thread still runs
-  // lives on in that thread until its callback returns.
-  for (const auto & subscriber : observation_subscribers_) {
-    if (subscriber) {
-      subscriber->unsubscribe();
-    }
+  if (observation_filters_.empty()) {
+    return;
   }
+  // No cloud enters a filter any more, and none is waiting in one for its transforms.
+  for (const auto & subscriber : observation_subscribers_) {
+    subscriber->close();
+  }
+  for (const auto & filter : observation_filters_) {
+    filter->clear();
+  }
+  // A delivery the transform buffer began before the clear runs under the buffer's request lock,
+  // in a filter that no longer lists its message: taking that lock waits it out. No request has
+  // the handle 0.
+  tf_buffer_.cancelTransformableRequest(0);
   observation_filters_.clear();
+  // A subscriber an executor thread is still calling lives on in that thread until it returns.
   observation_subscribers_.clear();
 }
 

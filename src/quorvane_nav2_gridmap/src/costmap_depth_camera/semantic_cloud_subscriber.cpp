@@ -57,9 +57,17 @@ void SemanticCloudSubscriber::unsubscribe()
   released.swap(subscription_);
 }
 
+void SemanticCloudSubscriber::close()
+{
+  unsubscribe();
+  std::lock_guard<std::mutex> delivery(delivery_mutex_);
+  closed_ = true;
+}
+
 void SemanticCloudSubscriber::add(const std::shared_ptr<const SemanticPointCloud> & message)
 {
-  if (!message) {
+  std::lock_guard<std::mutex> delivery(delivery_mutex_);
+  if (closed_ || !message) {
     return;
   }
   if (message->header.stamp.sec < 0) {

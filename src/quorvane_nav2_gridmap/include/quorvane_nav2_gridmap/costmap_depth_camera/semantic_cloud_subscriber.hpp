@@ -42,6 +42,8 @@ public:
   // gone.
   void subscribe();
   void unsubscribe();
+  // Unsubscribes for good: returns once no cloud is being passed on, and passes none on after.
+  void close();
   const std::string & getTopic() const {return topic_;}
 
   // Signals `message` to the connected filters, unless it is stamped before 1970: the transform
@@ -56,6 +58,9 @@ private:
   rclcpp::SubscriptionOptions options_;
   std::string source_name_;
   LogThrottle negative_stamp_warning_;
+  // Held while a cloud is passed on.
+  std::mutex delivery_mutex_;
+  bool closed_{false};
   // Guards subscription_ between the lifecycle calls, which may come from different threads.
   std::mutex mutex_;
   std::shared_ptr<rclcpp::Subscription<SemanticPointCloud>> subscription_;
