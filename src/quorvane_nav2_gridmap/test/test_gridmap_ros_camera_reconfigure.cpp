@@ -47,6 +47,29 @@ const auto * const kRos = ::testing::AddGlobalTestEnvironment(
         camera_info_topic: /cycled/camera_info
 )"));
 
+// A hundred cleanup, configure and activate cycles from this thread while a host's executor of four
+// threads spins the node.
+void reconfigureWhileHostSpins(GridMapROS & node)
+{
+  ASSERT_EQ(node.configure().id(), State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node.activate().id(), State::PRIMARY_STATE_ACTIVE);
+  gridmap_test::SpinningHost<rclcpp::executors::MultiThreadedExecutor> host(
+    {node.get_node_base_interface()}, rclcpp::ExecutorOptions(), 4);
+  for (int cycle = 0; cycle < 100; ++cycle) {
+    // Frames flow into the plugins of this configure: the wall point reaches cell (40, 20).
+    auto & maps = *node.multi_grid_map_;
+    ASSERT_TRUE(
+      gridmap_test::waitUntil([&maps] {
+        maps.updateMap();
+        return maps.isObstacleType(40, 20, 0x4u);
+      })) << cycle;
+    ASSERT_EQ(node.deactivate().id(), State::PRIMARY_STATE_INACTIVE) << cycle;
+    ASSERT_EQ(node.cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED) << cycle;
+    ASSERT_EQ(node.configure().id(), State::PRIMARY_STATE_INACTIVE) << cycle;
+    ASSERT_EQ(node.activate().id(), State::PRIMARY_STATE_ACTIVE) << cycle;
+  }
+}
+
 TEST(GridMapROSCameraReconfigureTest, ConfigureCyclesUnderAMultiThreadedHostRaceWithNoCallback)
 {
   auto camera_node = std::make_shared<rclcpp::Node>("cycled_camera");
@@ -82,25 +105,7 @@ TEST(GridMapROSCameraReconfigureTest, ConfigureCyclesUnderAMultiThreadedHostRace
     });
 
   auto node = std::make_shared<GridMapROS>("cycled", "");
-  ASSERT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
-  ASSERT_EQ(node->activate().id(), State::PRIMARY_STATE_ACTIVE);
-  {
-    gridmap_test::SpinningHost<rclcpp::executors::MultiThreadedExecutor> host(
-      {node->get_node_base_interface()}, rclcpp::ExecutorOptions(), 4);
-    for (int cycle = 0; cycle < 100; ++cycle) {
-      // Frames flow into the plugins of this configure: the wall point reaches cell (40, 20).
-      auto & maps = *node->multi_grid_map_;
-      ASSERT_TRUE(
-        gridmap_test::waitUntil([&maps] {
-          maps.updateMap();
-          return maps.isObstacleType(40, 20, 0x4u);
-        })) << cycle;
-      ASSERT_EQ(node->deactivate().id(), State::PRIMARY_STATE_INACTIVE) << cycle;
-      ASSERT_EQ(node->cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED) << cycle;
-      ASSERT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE) << cycle;
-      ASSERT_EQ(node->activate().id(), State::PRIMARY_STATE_ACTIVE) << cycle;
-    }
-  }
+  reconfigureWhileHostSpins(*node);
   streaming = false;
   camera.join();
 }
