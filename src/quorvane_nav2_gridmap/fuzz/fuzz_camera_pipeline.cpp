@@ -206,11 +206,17 @@ struct Pipeline
 
     buffer = std::make_shared<ObservationBuffer>(
       options, "map", tf_buffer, 0.05, clock, rclcpp::get_logger("fuzz_camera_pipeline"), nullptr);
+    const auto view_min = static_cast<float>(options.min_detect_distance);
+    const auto view_max = static_cast<float>(options.max_detect_distance);
+    const auto theta_resolution = static_cast<float>(options.frustum_theta_resolution);
+    const auto r_resolution = static_cast<float>(options.frustum_r_resolution);
+    const sensor_msgs::msg::CameraInfo info = consumeCameraInfo(input);
+    // The front end's judgement of what a camera sends; the detector is built even from what it
+    // refuses, since it must stay safe on its own.
+    static_cast<void>(
+      FrustumDetector::refusalOf(info, view_min, view_max, theta_resolution, r_resolution));
     buffer->frustum_detector_ = std::make_shared<FrustumDetector>(
-      consumeCameraInfo(input), static_cast<float>(options.min_detect_distance),
-      static_cast<float>(options.max_detect_distance),
-      static_cast<float>(options.frustum_theta_resolution),
-      static_cast<float>(options.frustum_r_resolution),
+      info, view_min, view_max, theta_resolution, r_resolution,
       static_cast<float>(options.frustum_obstruct_theta_tolerance), FrustumDetectorStrategy());
     marker = std::make_unique<Marker>(
       std::weak_ptr<rclcpp_lifecycle::LifecycleNode>(), pipeline_options, tf_buffer, kGridCells,

@@ -179,9 +179,9 @@ TEST_F(FrustumDetectorTest, InvalidCameraDataIsLoggedAndReplaced)
 
 TEST_F(FrustumDetectorTest, AbsurdCameraInfoIsNamedAndCannotBlowUpTheGrid)
 {
-  EXPECT_EQ(FrustumDetector::cameraInfoDefect(cameraInfo(), 0.3f, 8.0f, 0.0881f, 0.05f), "");
+  EXPECT_FALSE(FrustumDetector::refusalOf(cameraInfo(), 0.3f, 8.0f, 0.0881f, 0.05f));
   // A zero-sized image is settled by the detector itself (it then sees nothing).
-  EXPECT_EQ(FrustumDetector::cameraInfoDefect(cameraInfo(640, 0), 0.3f, 8.0f, 0.0881f, 0.05f), "");
+  EXPECT_FALSE(FrustumDetector::refusalOf(cameraInfo(640, 0), 0.3f, 8.0f, 0.0881f, 0.05f));
 
   auto huge = cameraInfo(0xffffffffu, 0xffffffffu);
   auto myopic = cameraInfo();
@@ -193,11 +193,18 @@ TEST_F(FrustumDetectorTest, AbsurdCameraInfoIsNamedAndCannotBlowUpTheGrid)
   auto far_baseline = cameraInfo();
   far_baseline.p[3] = 1e9;
   for (const auto & info : {huge, myopic, mirrored, not_finite, far_baseline}) {
-    EXPECT_NE(FrustumDetector::cameraInfoDefect(info, 0.3f, 8.0f, 0.0881f, 0.05f), "")
+    const auto refusal = FrustumDetector::refusalOf(info, 0.3f, 8.0f, 0.0881f, 0.05f);
+    EXPECT_TRUE(refusal && refusal.camera_info_at_fault)
       << info.width << " " << info.p[0] << " " << info.p[3];
   }
-  // A sane camera with bins far finer than any real configuration would still need a huge grid.
-  EXPECT_NE(FrustumDetector::cameraInfoDefect(cameraInfo(), 0.3f, 8.0f, 1e-4f, 1e-4f), "");
+  // A sane camera with bins far finer than any real configuration would still need a huge grid:
+  // the bins are to blame, not the camera.
+  const auto too_fine = FrustumDetector::refusalOf(cameraInfo(), 0.3f, 8.0f, 1e-4f, 1e-4f);
+  EXPECT_TRUE(too_fine && too_fine.resolutions_at_fault);
+  EXPECT_FALSE(too_fine.camera_info_at_fault || too_fine.distances_at_fault);
+  const auto too_deep = FrustumDetector::refusalOf(cameraInfo(), 0.3f, 1e6f, 0.0881f, 0.05f);
+  EXPECT_TRUE(too_deep && too_deep.distances_at_fault);
+  EXPECT_FALSE(too_deep.camera_info_at_fault || too_deep.resolutions_at_fault);
 
   // Built anyway, such a detector keeps a bounded grid and clears nothing.
   for (const auto & info : {huge, myopic}) {

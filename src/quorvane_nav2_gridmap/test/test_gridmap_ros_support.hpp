@@ -2,12 +2,14 @@
 #define TEST_GRIDMAP_ROS_SUPPORT_HPP_
 
 // What the grid-map tests share: ROS started with a parameter file as a launch file would pass it,
-// a sink that captures the facade's log lines, and maps published on a costmap node's map topic.
+// a sink that captures the facade's log lines, maps published on a costmap node's map topic, camera
+// frames, and a host spinning the nodes.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -18,13 +20,16 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <spdlog/sinks/base_sink.h>
 
 #include "nav2_costmap_2d/costmap_2d.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
+#include "quorvane_protocol/msg/semantic_point_cloud.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "sensor_msgs/point_cloud2_iterator.hpp"
 
 #include "quorvane_nav2_gridmap/logger.hpp"
 
@@ -202,6 +207,65 @@ public:
 
 private:
   std::shared_ptr<rclcpp::Publisher<nav_msgs::msg::OccupancyGrid>> publisher_;
+};
+
+// A camera frame of one wall point at (x, y, z) of `frame`, stamped now.
+inline quorvane_protocol::msg::SemanticPointCloud wallFrame(
+  const std::string & frame, float x, float y, float z)
+{
+  quorvane_protocol::msg::SemanticPointCloud message;
+  message.header.frame_id = frame;
+  message.header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
+  message.clouds.resize(1);
+  message.clouds[0].category = 300;
+  sensor_msgs::PointCloud2Modifier modifier(message.clouds[0].cloud);
+  modifier.setPointCloud2FieldsByString(1, "xyz");
+  modifier.resize(1);
+  sensor_msgs::PointCloud2Iterator<float> point(message.clouds[0].cloud, "x");
+  point[0] = x;
+  point[1] = y;
+  point[2] = z;
+  return message;
+}
+
+// A host's executor spinning nodes on a thread of its own for as long as it lives, as the README
+// tells hosts to; `Executor` takes the constructor arguments given after the nodes.
+template<typename Executor = rclcpp::executors::SingleThreadedExecutor>
+class SpinningHost
+{
+public:
+  using Nodes = std::vector<rclcpp::node_interfaces::NodeBaseInterface::SharedPtr>;
+
+  template<typename ... ExecutorArguments>
+  explicit SpinningHost(const Nodes & nodes, ExecutorArguments && ... arguments)
+  : executor_(std::forward<ExecutorArguments>(arguments)...)
+  {
+    for (const auto & node : nodes) {
+      executor_.add_node(node);
+    }
+    thread_ = std::thread([this] {
+        executor_.spin();
+        spun_out_ = true;
+      });
+  }
+
+  ~SpinningHost()
+  {
+    // A cancel that comes before the thread entered spin() is lost, so repeat it.
+    while (!spun_out_) {
+      executor_.cancel();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    thread_.join();
+  }
+
+  SpinningHost(const SpinningHost &) = delete;
+  SpinningHost & operator=(const SpinningHost &) = delete;
+
+private:
+  Executor executor_;
+  std::atomic<bool> spun_out_{false};
+  std::thread thread_;
 };
 
 }  // namespace gridmap_test

@@ -1,6 +1,7 @@
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_detector.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -11,6 +12,8 @@
 #include <emmintrin.h>
 #endif
 #include <pcl_ros/transforms.hpp>
+
+#include "quorvane_nav2_gridmap/costmap_depth_camera/observation_buffer_options.hpp"
 
 namespace costmap_depth_camera
 {
@@ -44,6 +47,8 @@ constexpr std::uint32_t kMaxImageSide = 16384;
 // The half view tangent of a lens of about 174 degrees; smaller focal lengths are a broken
 // calibration, not a lens.
 constexpr double kMaxHalfViewTangent = 20.0;
+// The translation a projection may carry (a stereo pair's baseline), far beyond any rig.
+constexpr double kMaxProjectionOffset = 100.0;
 constexpr float kDefaultThetaResolution = 0.0881f;
 constexpr float kDefaultRResolution = 0.05f;
 
@@ -55,6 +60,100 @@ std::pair<double, double> settledViewDistances(float view_min_distance, float vi
   const double far = std::isfinite(view_max_distance) && view_max_distance >= near ?
     view_max_distance : near;
   return {near, far};
+}
+
+// The eight corners of the image rectangle at two view distances in the camera's optical frame,
+// from the projection P (3 x 4 row-major): near (0,0), (0,H), (W,0), (W,H), then the same far.
+template<typename Scalar>
+Eigen::Matrix<Scalar, 3, Eigen::Dynamic> imageCorners(
+  const std::array<Scalar, 12> & p, Scalar width, Scalar height, Scalar near, Scalar far)
+{
+  Eigen::Matrix<Scalar, 3, Eigen::Dynamic> corners(3, 8);
+  Eigen::Index column = 0;
+  for (const Scalar depth : {near, far}) {
+    for (const Scalar u : {Scalar(0), width}) {
+      for (const Scalar v : {Scalar(0), height}) {
+        corners(0, column) = ((u - p[2]) * depth - p[3]) / p[0];
+        corners(1, column) = ((v - p[6]) * depth - p[7]) / p[5];
+        corners(2, column) = depth;
+        ++column;
+      }
+    }
+  }
+  return corners;
+}
+
+// Azimuth and horizontal range span of a frustum about its sensor.
+template<typename Scalar>
+struct PolarExtent
+{
+  Scalar start_angle;
+  Scalar end_angle;
+  Scalar min_range;
+  Scalar max_range;
+};
+
+// Widens `extent` by the corners (global frame) seen from the sensor at (origin_x, origin_y).
+// Corner azimuths are unwrapped about the centre direction, so a frustum looking along -x spans
+// one contiguous interval instead of two pieces at +pi and -pi.
+template<typename Scalar>
+void widenPolarExtent(
+  const Eigen::Matrix<Scalar, 3, Eigen::Dynamic> & corners, Scalar origin_x, Scalar origin_y,
+  PolarExtent<Scalar> & extent)
+{
+  const Scalar centre_x = corners.row(0).mean() - origin_x;
+  const Scalar centre_y = corners.row(1).mean() - origin_y;
+  const Scalar centre_angle = std::atan2(centre_y, centre_x);
+  for (Eigen::Index i = 0; i < corners.cols(); ++i) {
+    const Scalar x = corners(0, i) - origin_x;
+    const Scalar y = corners(1, i) - origin_y;
+    const Scalar angle =
+      centre_angle + std::atan2(centre_x * y - centre_y * x, centre_x * x + centre_y * y);
+    extent.start_angle = std::min(extent.start_angle, angle);
+    extent.end_angle = std::max(extent.end_angle, angle);
+    const Scalar range = std::sqrt(x * x + y * y);
+    extent.min_range = std::min(extent.min_range, range);
+    extent.max_range = std::max(extent.max_range, range);
+  }
+}
+
+// Range by azimuth bins of a depth grid.
+struct GridSize
+{
+  double rows;
+  double columns;
+
+  bool fits() const {return rows * columns <= FrustumDetector::kMaxGridCells;}
+};
+
+double wholeBins(double span, double resolution)
+{
+  const double count = std::ceil(span / resolution);
+  return std::isfinite(count) && count > 0.0 ? count : 0.0;
+}
+
+// The grid a detector builds for the camera mounted level (optical axis horizontal, image
+// upright), the way depth cameras look ahead of a robot. Computed in double: the projection may
+// hold values no float does.
+GridSize levelGridSize(
+  const sensor_msgs::msg::CameraInfo & info, double near, double far, double theta_resolution,
+  double r_resolution)
+{
+  const bool has_image = info.width > 0 && info.height > 0;
+  const Eigen::Matrix<double, 3, Eigen::Dynamic> camera = imageCorners(
+    info.p, has_image ? static_cast<double>(info.width) : 0.0,
+    has_image ? static_cast<double>(info.height) : 0.0, near, far);
+  // The optical z axis looks along the global x axis, the image's u axis along -y.
+  Eigen::Matrix<double, 3, Eigen::Dynamic> level(3, camera.cols());
+  level.row(0) = camera.row(2);
+  level.row(1) = -camera.row(0);
+  level.row(2) = -camera.row(1);
+  constexpr double kInfinite = std::numeric_limits<double>::infinity();
+  PolarExtent<double> extent{kInfinite, -kInfinite, kInfinite, -kInfinite};
+  widenPolarExtent(level, 0.0, 0.0, extent);
+  return GridSize{
+    wholeBins(extent.max_range - extent.min_range, r_resolution),
+    wholeBins(extent.end_angle - extent.start_angle, theta_resolution)};
 }
 
 // The per-point arithmetic of a refill for up to kSize points at once. atan2 dominates the
@@ -221,9 +320,50 @@ struct BinningBlock
 
 }  // namespace
 
-std::string FrustumDetector::cameraInfoDefect(
+FrustumDetector::Refusal FrustumDetector::refusalOf(
   const sensor_msgs::msg::CameraInfo & info, float view_min_distance, float view_max_distance,
   float theta_resolution, float r_resolution)
+{
+  Refusal refusal;
+  refusal.reason = cameraDefect(info);
+  if (!refusal.reason.empty()) {
+    refusal.camera_info_at_fault = true;
+    return refusal;
+  }
+  const auto [near, far] = settledViewDistances(view_min_distance, view_max_distance);
+  const double theta = theta_resolution > 0.0f ? theta_resolution : kDefaultThetaResolution;
+  const double r = r_resolution > 0.0f ? r_resolution : kDefaultRResolution;
+  const GridSize configured = levelGridSize(info, near, far, theta, r);
+  if (configured.fits()) {
+    return refusal;
+  }
+  // Whose fault the size is: the CameraInfo when even a source left at its defaults would
+  // overflow, otherwise whichever settings bring the grid back within bounds at their defaults.
+  const ObservationBufferOptions defaults;
+  const double default_theta = defaults.frustum_theta_resolution;
+  const double default_r = defaults.frustum_r_resolution;
+  const double default_near = defaults.min_detect_distance;
+  const double default_far = defaults.max_detect_distance;
+  const GridSize built_in = levelGridSize(info, default_near, default_far, default_theta, default_r);
+  if (!built_in.fits()) {
+    refusal.camera_info_at_fault = true;
+    refusal.reason = fmt::format(
+      "even with the default bin sizes and view distances its frustum needs {:.0f} range by {:.0f} "
+      "azimuth bins, more than {:.0f} cells", built_in.rows, built_in.columns, kMaxGridCells);
+    return refusal;
+  }
+  const bool fits_default_bins = levelGridSize(info, near, far, default_theta, default_r).fits();
+  const bool fits_default_distances =
+    levelGridSize(info, default_near, default_far, theta, r).fits();
+  refusal.resolutions_at_fault = fits_default_bins || !fits_default_distances;
+  refusal.distances_at_fault = fits_default_distances || !fits_default_bins;
+  refusal.reason = fmt::format(
+    "its depth grid would need {:.0f} range by {:.0f} azimuth bins, more than {:.0f} cells",
+    configured.rows, configured.columns, kMaxGridCells);
+  return refusal;
+}
+
+std::string FrustumDetector::cameraDefect(const sensor_msgs::msg::CameraInfo & info)
 {
   if (info.width > kMaxImageSide || info.height > kMaxImageSide) {
     return fmt::format(
@@ -248,28 +388,12 @@ std::string FrustumDetector::cameraInfoDefect(
       "its focal lengths fx {} and fy {} give a view wider than {:.0f} degrees", p[0], p[5],
       2.0 * std::atan(kMaxHalfViewTangent) * 180.0 / M_PI);
   }
-
-  // The grid spans at most one turn in azimuth, and in range at most the distance of the
-  // farthest frustum corner from the sensor, whatever the camera's pose.
-  const auto [near, far] = settledViewDistances(view_min_distance, view_max_distance);
-  double reach = 0.0;
-  for (const double depth : {near, far}) {
-    for (const double u : {0.0, width}) {
-      for (const double v : {0.0, height}) {
-        const double x = ((u - p[2]) * depth - p[3]) / p[0];
-        const double y = ((v - p[6]) * depth - p[7]) / p[5];
-        reach = std::max(reach, std::sqrt(x * x + y * y + depth * depth));
-      }
-    }
-  }
-  const double theta = theta_resolution > 0.0f ? theta_resolution : kDefaultThetaResolution;
-  const double r = r_resolution > 0.0f ? r_resolution : kDefaultRResolution;
-  const double columns = std::ceil(kTwoPi / theta) + 1.0;
-  const double rows = std::ceil(reach / r) + 1.0;
-  if (!(rows * columns <= kMaxGridCells)) {
+  const double offset_x = std::fabs(p[3] / p[0]);
+  const double offset_y = std::fabs(p[7] / p[5]);
+  if (offset_x > kMaxProjectionOffset || offset_y > kMaxProjectionOffset) {
     return fmt::format(
-      "its frustum would need up to {:.0f} range by {:.0f} azimuth bins, more than {:.0f} cells",
-      rows, columns, kMaxGridCells);
+      "its projection places the camera {} m by {} m from its frame, more than {} m", offset_x,
+      offset_y, kMaxProjectionOffset);
   }
   return {};
 }
@@ -306,21 +430,9 @@ CameraFrustumParam::CameraFrustumParam(
     width = 0;
   }
 
-  const auto & p = projection;
-  const float image_width = static_cast<float>(width);
-  const float image_height = static_cast<float>(height);
-  const std::array<std::array<float, 3>, 8> image_corners{{
-    {0.0f, 0.0f, this->view_min_distance}, {0.0f, image_height, this->view_min_distance},
-    {image_width, 0.0f, this->view_min_distance}, {image_width, image_height, this->view_min_distance},
-    {0.0f, 0.0f, this->view_max_distance}, {0.0f, image_height, this->view_max_distance},
-    {image_width, 0.0f, this->view_max_distance}, {image_width, image_height, this->view_max_distance}}};
-  for (std::size_t i = 0; i < image_corners.size(); ++i) {
-    const auto [u, v, depth] = image_corners[i];
-    const auto column = static_cast<Eigen::Index>(i);
-    corners(0, column) = ((u - p[2]) * depth - p[3]) / p[0];
-    corners(1, column) = ((v - p[6]) * depth - p[7]) / p[5];
-    corners(2, column) = depth;
-  }
+  corners = imageCorners(
+    projection, static_cast<float>(width), static_cast<float>(height), this->view_min_distance,
+    this->view_max_distance);
 }
 
 FrustumDetector::FrustumDetector(
@@ -390,22 +502,12 @@ bool FrustumDetector::setTrans(const geometry_msgs::msg::TransformStamped & tran
   bounds_ = {corners.row(0).minCoeff(), corners.row(0).maxCoeff(),
     corners.row(1).minCoeff(), corners.row(1).maxCoeff()};
 
-  // Corner azimuths are unwrapped about the centre direction, so a frustum looking along -x
-  // spans one contiguous interval instead of two pieces at +pi and -pi.
-  const float centre_x = corners.row(0).mean() - translation.x();
-  const float centre_y = corners.row(1).mean() - translation.y();
-  const float centre_angle = std::atan2(centre_y, centre_x);
-  for (Eigen::Index i = 0; i < corners.cols(); ++i) {
-    const float x = corners(0, i) - translation.x();
-    const float y = corners(1, i) - translation.y();
-    const float angle =
-      centre_angle + std::atan2(centre_x * y - centre_y * x, centre_x * x + centre_y * y);
-    start_angle_ = std::min(start_angle_, angle);
-    end_angle_ = std::max(end_angle_, angle);
-    const float range = std::sqrt(x * x + y * y);
-    min_range_ = std::min(min_range_, range);
-    max_range_ = std::max(max_range_, range);
-  }
+  PolarExtent<float> extent{start_angle_, end_angle_, min_range_, max_range_};
+  widenPolarExtent(corners, translation.x(), translation.y(), extent);
+  start_angle_ = extent.start_angle;
+  end_angle_ = extent.end_angle;
+  min_range_ = extent.min_range;
+  max_range_ = extent.max_range;
   while (start_angle_ < 0.0f) {
     start_angle_ = static_cast<float>(static_cast<double>(start_angle_) + kTwoPi);
     end_angle_ = static_cast<float>(static_cast<double>(end_angle_) + kTwoPi);
@@ -414,7 +516,15 @@ bool FrustumDetector::setTrans(const geometry_msgs::msg::TransformStamped & tran
   Eigen::Index columns = binCount(end_angle_ - start_angle_, theta_resolution_);
   Eigen::Index rows = binCount(max_range_ - min_range_, r_resolution_);
   if (static_cast<double>(columns) * static_cast<double>(rows) > kMaxGridCells) {
-    // Only a camera no real device has gets here: it sees nothing rather than stalling updates.
+    // The camera tilts so far that its frustum wraps around the sensor (or no real device sends
+    // such a camera): it sees nothing rather than stalling updates, and says so once.
+    if (!oversize_reported_) {
+      QLOG_ERROR(
+        "FrustumDetector of camera frame {} would need {} range by {} azimuth bins in this pose, "
+        "more than {:.0f} cells: it clears nothing; a coarser frustum_theta_resolution or "
+        "frustum_r_resolution lets it", camera_.frame_id, rows, columns, kMaxGridCells);
+      oversize_reported_ = true;
+    }
     columns = 0;
     rows = 0;
   }

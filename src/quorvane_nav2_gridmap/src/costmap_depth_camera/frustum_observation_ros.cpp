@@ -1,5 +1,5 @@
 // The subscription side of the depth-camera observations: sources, their transform filters and
-// callbacks, camera-info waits and frustum detectors, activation and the marking switches.
+// callbacks, camera info and frustum detectors, activation and the marking switches.
 
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros.hpp"
 
@@ -10,12 +10,15 @@
 #include <stdexcept>
 #include <thread>
 
+#include <fmt/format.h>
 #include <rclcpp/qos.hpp>
 #include <rclcpp/subscription_options.hpp>
 #include <rclcpp/wait_for_message.hpp>
 #include <rmw/types.h>
 #include <tf2/time.h>
 
+#include "quorvane_nav2_gridmap/costmap_depth_camera/camera_info_intake.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/log_throttle.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
 
 namespace costmap_depth_camera
@@ -26,8 +29,6 @@ namespace
 constexpr char kSemanticPointCloudType[] = "SemanticPointCloud";
 constexpr std::uint32_t kFilterQueueSize = 5;
 constexpr double kFilterTimeoutSeconds = 0.2;
-// The callback holds its buffer's lock while it waits, which delays the map update: keep it short.
-constexpr double kCameraInfoWaitSeconds = 0.1;
 constexpr double kDilationThreshold = 0.0001;
 
 rmw_qos_profile_t semanticCloudQos()
@@ -45,34 +46,23 @@ rmw_qos_profile_t semanticCloudQos()
   return qos;
 }
 
-// Subscribers whose rclcpp subscription an executor may still be running: that callback uses the
-// subscriber, so a retired subscriber is kept until its subscription is gone.
-class RetiredSubscribers
+// The source settings that make a refused frustum's depth grid too large, as "name value" pairs.
+std::string oversizedSettings(
+  const FrustumDetector::Refusal & refusal, const ObservationBufferOptions & source)
 {
-public:
-  static void keep(
-    std::weak_ptr<rclcpp::SubscriptionBase> subscription, std::shared_ptr<void> subscriber)
-  {
-    static RetiredSubscribers retired;
-    std::lock_guard<std::mutex> guard(retired.mutex_);
-    retired.entries_.erase(
-      std::remove_if(
-        retired.entries_.begin(), retired.entries_.end(),
-        [](const Entry & entry) {return entry.subscription.expired();}),
-      retired.entries_.end());
-    retired.entries_.push_back(Entry{std::move(subscription), std::move(subscriber)});
+  std::string settings;
+  if (refusal.resolutions_at_fault) {
+    settings = fmt::format(
+      "frustum_theta_resolution {} and frustum_r_resolution {}", source.frustum_theta_resolution,
+      source.frustum_r_resolution);
   }
-
-private:
-  struct Entry
-  {
-    std::weak_ptr<rclcpp::SubscriptionBase> subscription;
-    std::shared_ptr<void> subscriber;
-  };
-
-  std::mutex mutex_;
-  std::vector<Entry> entries_;
-};
+  if (refusal.distances_at_fault) {
+    settings += fmt::format(
+      "{}min_detect_distance {} and max_detect_distance {}", settings.empty() ? "" : " with ",
+      source.min_detect_distance, source.max_detect_distance);
+  }
+  return settings;
+}
 
 }  // namespace
 
@@ -142,10 +132,13 @@ private:
   std::vector<std::thread::id> inside_;
 };
 
-struct FrustumObservationRos::CameraInfoWait
+// What the frame callback of one source works with.
+struct FrustumObservationRos::CameraSource
 {
-  std::shared_ptr<rclcpp::Subscription<sensor_msgs::msg::CameraInfo>> subscription;
-  std::shared_ptr<rclcpp::Context> context;
+  std::shared_ptr<ObservationBuffer> buffer;
+  // Empty when the source wants no CameraInfo.
+  std::shared_ptr<CameraInfoIntake> camera_info;
+  LogThrottle missing_frustum_warning;
 };
 
 namespace util
@@ -200,21 +193,22 @@ FrustumObservationRos::~FrustumObservationRos()
 
 void FrustumObservationRos::unhookSources()
 {
-  std::vector<std::weak_ptr<rclcpp::SubscriptionBase>> subscriptions;
+  if (observation_filters_.empty()) {
+    return;
+  }
+  // No cloud enters a filter any more, and none is waiting in one for its transforms.
   for (const auto & subscriber : observation_subscribers_) {
-    subscriptions.emplace_back(subscriber ? subscriber->getSubscriber() : nullptr);
-    if (subscriber) {
-      subscriber->unsubscribe();
-    }
+    subscriber->close();
   }
-  // A filter leaves its subscriber only once a message the subscriber is passing on has been
-  // delivered, so the filters go while the subscribers exist.
+  for (const auto & filter : observation_filters_) {
+    filter->clear();
+  }
+  // A delivery the transform buffer began before the clear runs under the buffer's request lock,
+  // in a filter that no longer lists its message: taking that lock waits it out. No request has
+  // the handle 0.
+  tf_buffer_.cancelTransformableRequest(0);
   observation_filters_.clear();
-  for (std::size_t i = 0; i < observation_subscribers_.size(); ++i) {
-    if (!subscriptions[i].expired()) {
-      RetiredSubscribers::keep(subscriptions[i], observation_subscribers_[i]);
-    }
-  }
+  // A subscriber an executor thread is still calling lives on in that thread until it returns.
   observation_subscribers_.clear();
 }
 
@@ -236,24 +230,18 @@ void FrustumObservationRos::createDebugPublishers()
   cluster_pcl_pub_->on_activate();
 }
 
-std::shared_ptr<FrustumObservationRos::CameraInfoWait> FrustumObservationRos::prepareCameraInfoWait(
+std::shared_ptr<CameraInfoIntake> FrustumObservationRos::makeCameraInfoIntake(
   rclcpp_lifecycle::LifecycleNode & node, const FrustumObservationOptions & source)
 {
-  auto wait = std::make_shared<CameraInfoWait>();
   const std::string & topic = source.buffer_options.camera_info_topic;
   if (!options_.occlusion_clearing || topic.empty()) {
-    return wait;
+    return nullptr;
   }
   if (!camera_info_group_) {
     camera_info_group_ =
       node.create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
   }
-  rclcpp::SubscriptionOptions options;
-  options.callback_group = camera_info_group_;
-  wait->subscription = node.create_subscription<sensor_msgs::msg::CameraInfo>(
-    topic, rclcpp::QoS(1), [](std::shared_ptr<const sensor_msgs::msg::CameraInfo>) {}, options);
-  wait->context = node.get_node_options().context();
-  return wait;
+  return std::make_shared<CameraInfoIntake>(node, topic, camera_info_group_);
 }
 
 void FrustumObservationRos::addObservationBufferListen(FrustumObservationOptions & source)
@@ -275,30 +263,31 @@ void FrustumObservationRos::addObservationBufferListen(FrustumObservationOptions
     throw std::runtime_error("Unknown message type: " + source.msg_type);
   }
 
-  // The subscriber gets the node's address, not a share of it: the node owns, through its plugins,
-  // this object and so the subscriber, and a share would keep the node alive for ever.
-  auto subscriber = std::make_shared<SemanticSubscriber>(
-    node.get(), source.buffer_options.topic, semanticCloudQos(), subscription_options);
   // Nothing is taken before activate().
-  subscriber->unsubscribe();
-
+  auto subscriber = std::make_shared<SemanticSubscriber>(
+    node_, source.buffer_options.topic, semanticCloudQos(), subscription_options,
+    source.buffer_options.source_name);
   auto filter = std::make_shared<SemanticFilter>(
     *subscriber, tf_buffer_, options_.global_frame, kFilterQueueSize,
     node->get_node_logging_interface(), node->get_node_clock_interface(),
     tf2::durationFromSec(kFilterTimeoutSeconds));
-  // The callback holds no share of the node: it must never be the one to destroy it, since the
-  // node's teardown unhooks the very subscription and filter that are calling.
+  auto camera_source = std::make_shared<CameraSource>();
+  camera_source->buffer = buffer;
+  camera_source->camera_info = makeCameraInfoIntake(*node, source);
+  // The callback holds no share of the node (nor of the filter that calls it): it must never be
+  // the one to destroy them.
   filter->registerCallback(
-    [this, gate = callback_gate_, buffer, camera_info = prepareCameraInfoWait(*node, source)](
+    [this, gate = callback_gate_, camera_source](
       const std::shared_ptr<const SemanticPointCloud> & message) {
       const CallbackGate::Pass pass(gate);
       if (pass) {
-        bufferCloudAndBuildDetector(message, buffer, camera_info);
+        receiveCloud(message, *camera_source);
       }
     });
 
   observation_subscribers_.push_back(subscriber);
   observation_filters_.push_back(filter);
+  camera_sources_.push_back(camera_source);
 
   if (!source.sensor_frame.empty()) {
     filter->setTargetFrames({options_.global_frame, source.sensor_frame});
@@ -314,6 +303,8 @@ void FrustumObservationRos::activate()
   }
   for (const auto & buffer : observation_buffers_) {
     if (buffer) {
+      // A source subscribed again may already be buffering a cloud.
+      std::lock_guard<std::mutex> guard(buffer->lock_);
       buffer->resetLastUpdated();
     }
   }
@@ -382,85 +373,107 @@ void FrustumObservationRos::semanticPointCloudCallback(
   const std::shared_ptr<const SemanticPointCloud> & message,
   const std::shared_ptr<ObservationBuffer> & buffer)
 {
-  bufferCloudAndBuildDetector(message, buffer, nullptr);
+  const auto own = std::find_if(
+    camera_sources_.begin(), camera_sources_.end(),
+    [&buffer](const std::shared_ptr<CameraSource> & source) {return source->buffer == buffer;});
+  if (own != camera_sources_.end()) {
+    receiveCloud(message, **own);
+    return;
+  }
+  // A buffer of no source of this object has no CameraInfo to build its frustum from.
+  CameraSource foreign;
+  foreign.buffer = buffer;
+  receiveCloud(message, foreign);
 }
 
-void FrustumObservationRos::bufferCloudAndBuildDetector(
-  const std::shared_ptr<const SemanticPointCloud> & message,
-  const std::shared_ptr<ObservationBuffer> & buffer,
-  const std::shared_ptr<CameraInfoWait> & camera_info_wait)
+void FrustumObservationRos::receiveCloud(
+  const std::shared_ptr<const SemanticPointCloud> & message, CameraSource & source)
 {
-  std::lock_guard<std::mutex> guard(buffer->lock_);
   // This runs inside the host's executor: an exception must not end its spinning.
   try {
-    if (options_.dilation_size > kDilationThreshold) {
-      SemanticPointCloud dilated = *message;
-      for (auto & semantic_cloud : dilated.clouds) {
-        pointcloud_process_.dilatePointCloud(semantic_cloud, options_.dilation_size);
-      }
-      buffer->bufferCloud(dilated);
-    } else {
-      buffer->bufferCloud(*message);
+    ObservationBuffer & buffer = *source.buffer;
+    bool wants_frustum = false;
+    {
+      std::lock_guard<std::mutex> guard(buffer.lock_);
+      bufferMessage(*message, buffer);
+      wants_frustum = options_.occlusion_clearing && !buffer.frustum_detector_;
     }
-
-    if (!options_.occlusion_clearing || buffer->frustum_detector_) {
-      if (camera_info_wait) {
-        // The source's one frustum exists: its camera info is not needed any more.
-        camera_info_wait->subscription.reset();
+    if (!wants_frustum) {
+      if (source.camera_info) {
+        source.camera_info->release();
       }
       return;
     }
-    const ObservationBufferOptions source = buffer->options();
-    QLOG_WARN(
-      "Warning: semanticPointCloudCallback find frame {} do not have frustum.", source.topic);
+    if (source.missing_frustum_warning.admit()) {
+      QLOG_WARN(
+        "Warning: semanticPointCloudCallback find frame {} do not have frustum. "
+        "camera_info_topic: \"{}\"", buffer.options().topic, buffer.options().camera_info_topic);
+    }
+    // Never waits: a camera without usable CameraInfo costs its frames nothing, and the update
+    // never waits for a frame.
     sensor_msgs::msg::CameraInfo camera_info;
-    if (waitForCameraInfo(camera_info_wait, source.camera_info_topic, camera_info)) {
-      buildFrustumDetector(*buffer, camera_info);
+    if (source.camera_info && source.camera_info->takeNewest(camera_info)) {
+      buildFrustumDetector(source, camera_info);
     }
   } catch (const std::exception & error) {
     QLOG_ERROR(
-      "semanticPointCloudCallback of {} failed: {}", buffer->options().topic, error.what());
+      "semanticPointCloudCallback of {} failed: {}", source.buffer->options().topic, error.what());
+  }
+}
+
+void FrustumObservationRos::bufferMessage(
+  const SemanticPointCloud & message, ObservationBuffer & buffer)
+{
+  if (options_.dilation_size > kDilationThreshold) {
+    SemanticPointCloud dilated = message;
+    for (auto & semantic_cloud : dilated.clouds) {
+      pointcloud_process_.dilatePointCloud(semantic_cloud, options_.dilation_size);
+    }
+    buffer.bufferCloud(dilated);
+  } else {
+    buffer.bufferCloud(message);
   }
 }
 
 void FrustumObservationRos::buildFrustumDetector(
-  ObservationBuffer & buffer, const sensor_msgs::msg::CameraInfo & camera_info)
+  CameraSource & source, const sensor_msgs::msg::CameraInfo & camera_info)
 {
-  const ObservationBufferOptions & source = buffer.options();
-  const auto view_min = static_cast<float>(source.min_detect_distance);
-  const auto view_max = static_cast<float>(source.max_detect_distance);
-  const auto theta_resolution = static_cast<float>(source.frustum_theta_resolution);
-  const auto r_resolution = static_cast<float>(source.frustum_r_resolution);
-  // One absurd CameraInfo must not cost every later update its time or its memory; the next
-  // cloud asks again, so a sane CameraInfo still gives the source its clearing.
-  const std::string defect = FrustumDetector::cameraInfoDefect(
+  ObservationBuffer & buffer = *source.buffer;
+  const ObservationBufferOptions & options = buffer.options();
+  const auto view_min = static_cast<float>(options.min_detect_distance);
+  const auto view_max = static_cast<float>(options.max_detect_distance);
+  const auto theta_resolution = static_cast<float>(options.frustum_theta_resolution);
+  const auto r_resolution = static_cast<float>(options.frustum_r_resolution);
+  // A refused CameraInfo must not cost later updates their time or memory, nor later frames a
+  // log line; a different one still gives the source its clearing.
+  const FrustumDetector::Refusal refusal = FrustumDetector::refusalOf(
     camera_info, view_min, view_max, theta_resolution, r_resolution);
-  if (!defect.empty()) {
-    QLOG_ERROR(
-      "FrustumObservationRos refuses the camera info of source {} (topic {}, camera frame {}): {}; "
-      "no clearing through this camera until a usable one arrives", source.source_name,
-      source.camera_info_topic, camera_info.header.frame_id, defect);
+  if (refusal) {
+    source.camera_info->refuse(camera_info);
+    if (refusal.camera_info_at_fault) {
+      QLOG_ERROR(
+        "FrustumObservationRos refuses the camera info of source {} (topic {}, camera frame {}): "
+        "{}; no clearing through this camera until a usable one arrives", options.source_name,
+        options.camera_info_topic, camera_info.header.frame_id, refusal.reason);
+    } else {
+      QLOG_ERROR(
+        "FrustumObservationRos builds no frustum for source {}: with its {}, {} for the camera "
+        "info on {}; no clearing through this camera until these settings change",
+        options.source_name, oversizedSettings(refusal, options), refusal.reason,
+        options.camera_info_topic);
+    }
     return;
   }
-  buffer.frustum_detector_ = std::make_shared<FrustumDetector>(
+  auto detector = std::make_shared<FrustumDetector>(
     camera_info, view_min, view_max, theta_resolution, r_resolution,
-    static_cast<float>(source.frustum_obstruct_theta_tolerance), source.frustum_strategy);
-}
-
-bool FrustumObservationRos::waitForCameraInfo(
-  const std::shared_ptr<CameraInfoWait> & camera_info_wait, const std::string & topic,
-  sensor_msgs::msg::CameraInfo & info)
-{
-  if (!camera_info_wait) {
-    return util::get_cam_para(node_.lock(), topic, info, kCameraInfoWaitSeconds);
+    static_cast<float>(options.frustum_obstruct_theta_tolerance), options.frustum_strategy);
+  {
+    std::lock_guard<std::mutex> guard(buffer.lock_);
+    if (!buffer.frustum_detector_) {
+      buffer.frustum_detector_ = std::move(detector);
+    }
   }
-  if (!camera_info_wait->subscription) {
-    return false;
-  }
-  const auto wait =
-    std::chrono::nanoseconds(static_cast<std::int64_t>(kCameraInfoWaitSeconds * 1e9));
-  return rclcpp::wait_for_message(
-    info, camera_info_wait->subscription, camera_info_wait->context, wait);
+  source.camera_info->release();
 }
 
 }  // namespace costmap_depth_camera

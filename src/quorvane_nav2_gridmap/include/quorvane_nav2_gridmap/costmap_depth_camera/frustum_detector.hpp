@@ -69,11 +69,24 @@ public:
     float theta_resolution, float r_resolution, float obstruct_tolerance,
     const FrustumDetectorStrategy & strategy);
 
-  // Why no detector should be built from `info` with these view distances and bin sizes (an
-  // image, a projection or a depth grid beyond any real camera); empty when one can be.
-  static std::string cameraInfoDefect(
+  // Why no detector should be built from a CameraInfo with these view distances and bin sizes,
+  // and what is to blame: a CameraInfo no real camera sends, or bins so fine (or a view so deep)
+  // that the depth grid of the camera mounted level would exceed kMaxGridCells.
+  struct Refusal
+  {
+    std::string reason;  // empty when a detector can be built
+    bool camera_info_at_fault{false};
+    bool resolutions_at_fault{false};
+    bool distances_at_fault{false};
+
+    explicit operator bool() const {return !reason.empty();}
+  };
+  static Refusal refusalOf(
     const sensor_msgs::msg::CameraInfo & info, float view_min_distance, float view_max_distance,
     float theta_resolution, float r_resolution);
+  // What makes `info` no real camera's (an image, a projection or a field of view beyond any
+  // device); empty when it could be one.
+  static std::string cameraDefect(const sensor_msgs::msg::CameraInfo & info);
 
   // One refill: clear, setTrans, setShape, the binning calls, fixSetting; then the queries.
   void clear();
@@ -182,6 +195,7 @@ private:
   std::int32_t theta_end_{0};
   std::int32_t cloud_count_{0};
   FrustumDetectorStrategy strategy_;
+  bool oversize_reported_{false};
 };
 
 template<typename PointT>

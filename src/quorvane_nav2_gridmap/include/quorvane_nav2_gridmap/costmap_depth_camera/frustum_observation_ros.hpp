@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include <message_filters/subscriber.h>
 #include <quorvane_protocol/msg/semantic_point_cloud.hpp>
 #include <rclcpp_lifecycle/lifecycle_node.hpp>
 #include <rclcpp_lifecycle/lifecycle_publisher.hpp>
@@ -34,16 +33,20 @@
 #include "quorvane_nav2_gridmap/costmap_depth_camera/observation_buffer.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/point_cloud_with_time.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/pointcloud_process.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/semantic_cloud_subscriber.hpp"
 #include "quorvane_nav2_gridmap/obs_type_grid_map.hpp"
 
 namespace costmap_depth_camera
 {
 
+class CameraInfoIntake;
+
 namespace util
 {
 
 // Takes one CameraInfo from `topic`, waiting at most `wait_time` seconds; false on time-out or
-// when `topic` is empty. Throws std::invalid_argument when the node is gone.
+// when `topic` is empty. Throws std::invalid_argument when the node is gone. Each call subscribes
+// afresh (and Humble's wait leaves an on-shutdown callback behind): not for a frame's path.
 template<typename NodePtrT>
 bool get_cam_para(
   NodePtrT node, const std::string & topic, sensor_msgs::msg::CameraInfo & info, double wait_time);
@@ -54,8 +57,7 @@ class FrustumObservationRos : public MapProcessBase
 {
 public:
   using SemanticPointCloud = quorvane_protocol::msg::SemanticPointCloud;
-  using SemanticSubscriber =
-    message_filters::Subscriber<SemanticPointCloud, rclcpp_lifecycle::LifecycleNode>;
+  using SemanticSubscriber = SemanticCloudSubscriber;
   using SemanticFilter = tf2_ros::MessageFilter<SemanticPointCloud, tf2_ros::Buffer>;
 
   // The debug publishers exist only with `enable_frustum_trace`; only then is the node needed
@@ -81,8 +83,8 @@ public:
   bool setObservationMarkingStatus(std::string name, bool marking);
   // Appends (source name, measured rate) for every marking source slower than it should be.
   void checkAllMarkingObsHZ(std::vector<std::pair<std::string, double>> & result);
-  // Buffers the cloud; a source without frustum waits for its camera info on a fresh
-  // subscription of the node.
+  // Buffers the cloud; a source of this object without frustum builds it from its newest usable
+  // CameraInfo, if one arrived, and never waits for one.
   void semanticPointCloudCallback(
     const std::shared_ptr<const SemanticPointCloud> & message,
     const std::shared_ptr<ObservationBuffer> & buffer);
@@ -159,26 +161,23 @@ private:
   Eigen::Index clearThroughFrusta(
     PointCloudWithTime & cloud, Eigen::Index count,
     const std::vector<std::shared_ptr<FrustumDetector>> & detectors) const;
-  // Gives the buffer its detector unless the CameraInfo is absurd (then logs why).
-  void buildFrustumDetector(
-    ObservationBuffer & buffer, const sensor_msgs::msg::CameraInfo & camera_info);
   bool isDetectorUsable(const FrustumDetector & detector, const PointCloudWithTime & cloud) const;
   class CallbackGate;
-  struct CameraInfoWait;
+  struct CameraSource;
 
   void createDebugPublishers();
-  // A source's subscription for its camera info, made once in a callback group that no executor
-  // takes, so that only the callback's wait takes the message; empty when the source needs none.
-  std::shared_ptr<CameraInfoWait> prepareCameraInfoWait(
+  // A source's CameraInfo subscription, in a callback group that no executor takes; empty when
+  // the source needs none.
+  std::shared_ptr<CameraInfoIntake> makeCameraInfoIntake(
     rclcpp_lifecycle::LifecycleNode & node, const FrustumObservationOptions & source);
-  // The callback of a source: `camera_info` empty means the wait subscribes afresh on the node.
-  void bufferCloudAndBuildDetector(
-    const std::shared_ptr<const SemanticPointCloud> & message,
-    const std::shared_ptr<ObservationBuffer> & buffer,
-    const std::shared_ptr<CameraInfoWait> & camera_info);
-  bool waitForCameraInfo(
-    const std::shared_ptr<CameraInfoWait> & camera_info, const std::string & topic,
-    sensor_msgs::msg::CameraInfo & info);
+  void receiveCloud(
+    const std::shared_ptr<const SemanticPointCloud> & message, CameraSource & source);
+  // The caller holds the buffer's lock_.
+  void bufferMessage(const SemanticPointCloud & message, ObservationBuffer & buffer);
+  // Gives the source's buffer its detector unless the CameraInfo or the source's settings would
+  // make it useless (then logs why, once per CameraInfo).
+  void buildFrustumDetector(
+    CameraSource & source, const sensor_msgs::msg::CameraInfo & camera_info);
   void unhookSources();
   // At most one summary per source label every 5 s of the reference times; records the time
   // when it answers true.
@@ -191,6 +190,8 @@ private:
   std::vector<std::shared_ptr<SemanticFilter>> observation_filters_;
   std::vector<std::shared_ptr<ObservationBuffer>> observation_buffers_;
   std::vector<std::shared_ptr<ObservationBuffer>> marking_buffers_;
+  // What each source's frame callback works with, in order of addition.
+  std::vector<std::shared_ptr<CameraSource>> camera_sources_;
   std::mutex remembered_clouds_mutex_;
   CloudList remembered_clouds_;
   std::shared_ptr<rclcpp_lifecycle::LifecyclePublisher<visualization_msgs::msg::MarkerArray>>

@@ -1,0 +1,113 @@
+// A host that reconfigures its grid-map node while a multi-threaded executor spins it and three
+// cameras stream thousands of frames a second each: every configure replaces the camera sources
+// under their callbacks.
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "geometry_msgs/msg/transform_stamped.hpp"
+#include "lifecycle_msgs/msg/state.hpp"
+#include "quorvane_protocol/msg/semantic_point_cloud.hpp"
+#include "sensor_msgs/msg/camera_info.hpp"
+#include "tf2_ros/static_transform_broadcaster.h"
+
+#include "test_gridmap_ros_support.hpp"
+#include "quorvane_nav2_gridmap/gridmap_ros.hpp"
+
+namespace
+{
+
+using lifecycle_msgs::msg::State;
+using quorvane_nav2_gridmap::GridMapROS;
+using quorvane_protocol::msg::SemanticPointCloud;
+
+// Three marking sources; the rear one also waits for the camera's own frame, the side one builds
+// its frustum from the CameraInfo that streams with it.
+const auto * const kRos = ::testing::AddGlobalTestEnvironment(
+  new gridmap_test::RosEnvironment(R"(
+/cycled_gridmap/cycled_gridmap:
+  ros__parameters:
+    plugins: ["obstacle"]
+    obstacle:
+      plugin: quorvane_nav2_gridmap::GridObstacleType
+      observation_sources: front rear side
+      observation_source_default_conf:
+        marking: true
+      front:
+        topic: /cycled/front
+      rear:
+        topic: /cycled/rear
+        sensor_frame: camera_link
+      side:
+        topic: /cycled/side
+        camera_info_topic: /cycled/camera_info
+)"));
+
+// A hundred cleanup, configure and activate cycles from this thread while a host's executor of four
+// threads spins the node.
+void reconfigureWhileHostSpins(GridMapROS & node)
+{
+  ASSERT_EQ(node.configure().id(), State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node.activate().id(), State::PRIMARY_STATE_ACTIVE);
+  gridmap_test::SpinningHost<rclcpp::executors::MultiThreadedExecutor> host(
+    {node.get_node_base_interface()}, rclcpp::ExecutorOptions(), 4);
+  for (int cycle = 0; cycle < 100; ++cycle) {
+    // Frames flow into the plugins of this configure: the wall point reaches cell (40, 20).
+    auto & maps = *node.multi_grid_map_;
+    ASSERT_TRUE(
+      gridmap_test::waitUntil([&maps] {
+        maps.updateMap();
+        return maps.isObstacleType(40, 20, 0x4u);
+      })) << cycle;
+    ASSERT_EQ(node.deactivate().id(), State::PRIMARY_STATE_INACTIVE) << cycle;
+    ASSERT_EQ(node.cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED) << cycle;
+    ASSERT_EQ(node.configure().id(), State::PRIMARY_STATE_INACTIVE) << cycle;
+    ASSERT_EQ(node.activate().id(), State::PRIMARY_STATE_ACTIVE) << cycle;
+  }
+}
+
+TEST(GridMapROSCameraReconfigureTest, ConfigureCyclesUnderAMultiThreadedHostRaceWithNoCallback)
+{
+  auto camera_node = std::make_shared<rclcpp::Node>("cycled_camera");
+  tf2_ros::StaticTransformBroadcaster broadcaster(camera_node);
+  geometry_msgs::msg::TransformStamped mount;
+  mount.header.frame_id = "map";
+  mount.child_frame_id = "camera_link";
+  mount.transform.translation.x = 1.0;
+  mount.transform.rotation.w = 1.0;
+  broadcaster.sendTransform(mount);
+
+  std::vector<std::shared_ptr<rclcpp::Publisher<SemanticPointCloud>>> sources;
+  for (const char * topic : {"/cycled/front", "/cycled/rear", "/cycled/side"}) {
+    sources.push_back(camera_node->create_publisher<SemanticPointCloud>(topic, 10));
+  }
+  auto camera_info =
+    camera_node->create_publisher<sensor_msgs::msg::CameraInfo>("/cycled/camera_info", 1);
+  std::atomic<bool> streaming{true};
+  std::thread camera([&] {
+      sensor_msgs::msg::CameraInfo info;
+      info.header.frame_id = "camera_link";
+      info.width = 640;
+      info.height = 480;
+      info.p = {500.0, 0.0, 320.0, 0.0, 0.0, 500.0, 240.0, 0.0, 0.0, 0.0, 1.0, 0.0};
+      // One wall point at (1, 1, 0.5) of the camera, which stands at (1, 0) of the map.
+      while (streaming) {
+        for (const auto & source : sources) {
+          source->publish(gridmap_test::wallFrame("camera_link", 1.0f, 1.0f, 0.5f));
+        }
+        camera_info->publish(info);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    });
+
+  auto node = std::make_shared<GridMapROS>("cycled", "");
+  reconfigureWhileHostSpins(*node);
+  streaming = false;
+  camera.join();
+}
+
+}  // namespace
