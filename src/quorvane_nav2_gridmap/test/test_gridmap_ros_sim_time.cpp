@@ -1,9 +1,12 @@
 // The grid-map node under simulated time (a simulator or a bag replay drives /clock): remembered
 // camera clouds age on that clock, and every published view is stamped with it.
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "geometry_msgs/msg/transform_stamped.hpp"
 #include "lifecycle_msgs/msg/state.hpp"
@@ -11,10 +14,10 @@
 #include "quorvane_protocol/msg/semantic_point_cloud.hpp"
 #include "rosgraph_msgs/msg/clock.hpp"
 #include "sensor_msgs/msg/point_cloud2.hpp"
-#include "sensor_msgs/point_cloud2_iterator.hpp"
 #include "tf2_ros/static_transform_broadcaster.h"
 #include "visualization_msgs/msg/marker_array.hpp"
 
+#include "test_camera_frames.hpp"
 #include "test_gridmap_ros_support.hpp"
 #include "quorvane_nav2_gridmap/gridmap_ros.hpp"
 
@@ -46,24 +49,16 @@ const auto * const kRos = ::testing::AddGlobalTestEnvironment(
 
 // Ten wall points in a row of cells, (x + 0.05 i, y, 0.5) of the camera, which stands at (1, 0)
 // of the map, stamped `seconds` of simulated time.
-SemanticPointCloud wallFrame(double x, double y, std::int32_t seconds, std::uint32_t nanoseconds)
+SemanticPointCloud wallRow(double x, double y, std::int32_t seconds, std::uint32_t nanoseconds)
 {
-  SemanticPointCloud message;
-  message.header.frame_id = "camera_link";
-  message.header.stamp.sec = seconds;
-  message.header.stamp.nanosec = nanoseconds;
-  message.clouds.resize(1);
-  message.clouds[0].category = 300;
-  sensor_msgs::PointCloud2Modifier modifier(message.clouds[0].cloud);
-  modifier.setPointCloud2FieldsByString(1, "xyz");
-  modifier.resize(10);
-  sensor_msgs::PointCloud2Iterator<float> point(message.clouds[0].cloud, "x");
-  for (int i = 0; i < 10; ++i, ++point) {
-    point[0] = static_cast<float>(x + 0.05 * i);
-    point[1] = static_cast<float>(y);
-    point[2] = 0.5f;
+  builtin_interfaces::msg::Time stamp;
+  stamp.sec = seconds;
+  stamp.nanosec = nanoseconds;
+  std::vector<std::array<float, 3>> points;
+  for (int i = 0; i < 10; ++i) {
+    points.push_back({static_cast<float>(x + 0.05 * i), static_cast<float>(y), 0.5f});
   }
-  return message;
+  return gridmap_test::wallFrame("camera_link", stamp, points);
 }
 
 double secondsOf(const builtin_interfaces::msg::Time & stamp)
@@ -120,10 +115,10 @@ TEST(GridMapROSSimulatedTimeTest, CloudsAgeAndViewsAreStampedOnTheSimulatedClock
       return maps.isObstacleType(mx, my, 0x4u);
     };
   ASSERT_TRUE(simulate(100, 0));
-  camera->publish(wallFrame(1.025, 1.0, 100, 0));
+  camera->publish(wallRow(1.025, 1.0, 100, 0));
   ASSERT_TRUE(gridmap_test::waitUntil([&] {return seen(42, 20);}));
   ASSERT_TRUE(simulate(100, 500000000));
-  camera->publish(wallFrame(0.525, 2.0, 100, 500000000));
+  camera->publish(wallRow(0.525, 2.0, 100, 500000000));
   ASSERT_TRUE(gridmap_test::waitUntil([&] {return seen(32, 40);}));
   EXPECT_TRUE(seen(42, 20)) << "the wall out of view was forgotten at once";
 
