@@ -118,7 +118,7 @@ nav2_util::CallbackReturn GridMapROS::on_configure(const rclcpp_lifecycle::State
   std::vector<std::shared_ptr<GridMap>> created;
   startKeepingMapChanges();
   try {
-    costmap_ros_->configure();
+    configureCostmap();
     startCostmapThread();
     getParameters();
     auto group = create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
@@ -142,6 +142,15 @@ nav2_util::CallbackReturn GridMapROS::on_configure(const rclcpp_lifecycle::State
     throw;
   }
   return nav2_util::CallbackReturn::SUCCESS;
+}
+
+void GridMapROS::configureCostmap()
+{
+  // A costmap node that fails its own configure keeps the costmap of an earlier one, but no map
+  // or transform reaches it any more.
+  if (costmap_ros_->configure().id() != lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE) {
+    throw std::runtime_error("costmap node " + costmap_ros_->getName() + " failed to configure");
+  }
 }
 
 void GridMapROS::startCostmapThread()

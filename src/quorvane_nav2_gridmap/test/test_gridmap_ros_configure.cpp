@@ -37,6 +37,11 @@ const auto * const kRos = ::testing::AddGlobalTestEnvironment(
     plugins: ["distance", "nameless"]
     distance:
       plugin: quorvane_nav2_gridmap::GridDistanceMap
+/recosted_gridmap/recosted_gridmap:
+  ros__parameters:
+    plugins: ["distance"]
+    distance:
+      plugin: quorvane_nav2_gridmap::GridDistanceMap
 /relisted_costmap/relisted_costmap:
   ros__parameters:
     resolution: 0.5
@@ -136,6 +141,18 @@ TEST_F(GridMapROSConfigureTest, AnEmptyPluginListConfiguresWithAWarningNamingThe
       sink_->linesAt(spdlog::level::warn),
       {"'plugins'", "/robot/unlisted_gridmap/unlisted_gridmap"}));
   EXPECT_THROW(node->multi_grid_map_->getDistance(0, 0), std::runtime_error);
+}
+
+TEST_F(GridMapROSConfigureTest, ACostmapNodeThatFailsToConfigureAgainFailsTheConfigure)
+{
+  auto node = std::make_shared<GridMapROS>("recosted", "");
+  ASSERT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node->cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED);
+  ASSERT_TRUE(
+    node->costmap_ros_->set_parameter(rclcpp::Parameter("resolution", 0.0)).successful);
+  EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_UNCONFIGURED);
+  EXPECT_TRUE(
+    anyLineHas(sink_->linesAt(spdlog::level::err), {"recosted_costmap failed to configure"}));
 }
 
 TEST_F(GridMapROSConfigureTest, LoadMapAnsweredWhileANewPluginInitialisesReachesTheNewPlugins)

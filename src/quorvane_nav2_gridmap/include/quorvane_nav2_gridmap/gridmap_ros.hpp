@@ -76,6 +76,7 @@ public:
   std::shared_ptr<MultiGridMap> multi_grid_map_;
 
 private:
+  void configureCostmap();
   void startCostmapThread();
   // Undoes the costmap part of a configure that failed later on.
   void stopCostmap();
