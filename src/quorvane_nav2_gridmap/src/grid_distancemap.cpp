@@ -6,7 +6,6 @@
 
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "pluginlib/class_list_macros.hpp"
-#include "rclcpp/clock.hpp"
 
 #include "quorvane_nav2_gridmap/logger.hpp"
 #include "quorvane_nav2_gridmap/occupancy_grid_view.hpp"
@@ -194,9 +193,14 @@ void GridDistanceMap::publishAsOccupancyGrid()
   if (!occupancy_pub_ || occupancy_pub_->get_subscription_count() == 0) {
     return;
   }
+  // Stamped on the node's clock, which a simulator or a bag replay drives: a viewer places the
+  // view by that time. Without the node there is no clock to stamp it with.
+  const auto node = node_.lock();
+  if (!node) {
+    return;
+  }
   auto grid = makeOccupancyGridView(
-    global_frame_, rclcpp::Clock(RCL_SYSTEM_TIME).now(), resolution_, size_x_, size_y_, origin_x_,
-    origin_y_);
+    global_frame_, node->now(), resolution_, size_x_, size_y_, origin_x_, origin_y_);
   // resize() is public: the sizes may have moved on since the buffers were last filled.
   const std::size_t cells = std::min(grid->data.size(), buffer_cells_);
   const auto * distances = static_cast<const float *>(distance_buffer_.data());

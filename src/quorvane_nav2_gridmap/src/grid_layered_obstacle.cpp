@@ -464,6 +464,11 @@ void GridObstacleType::publishZoneCloud() const
   if (!mark_objs_pub_ || mark_objs_pub_->get_subscription_count() == 0) {
     return;
   }
+  // Both views are stamped on the node's clock (simulated time under use_sim_time).
+  const auto node = node_.lock();
+  if (!node) {
+    return;
+  }
   pcl::PointCloud<pcl::PointXYZ> cloud;
   const auto add_point = [&cloud](unsigned int, unsigned int, double wx, double wy) {
       cloud.push_back(pcl::PointXYZ(static_cast<float>(wx), static_cast<float>(wy), 0.0f));
@@ -473,7 +478,7 @@ void GridObstacleType::publishZoneCloud() const
   sensor_msgs::msg::PointCloud2 message;
   pcl::toROSMsg(cloud, message);
   message.header.frame_id = global_frame_;
-  message.header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
+  message.header.stamp = node->now();
   mark_objs_pub_->publish(message);
 }
 

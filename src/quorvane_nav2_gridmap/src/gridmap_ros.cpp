@@ -1,5 +1,6 @@
 #include "quorvane_nav2_gridmap/gridmap_ros.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -95,30 +96,35 @@ GridMapROS::GridMapROS(const std::string & name, const std::string & ns)
 GridMapROS::~GridMapROS()
 {
   // No plugin callback may run while its plugin is destroyed, and the plugins must go while the
-  // loader that created them still exists; the costmap node stops being spun before it goes.
+  // loader that created them still exists.
   executor_thread_.reset();
   std::shared_ptr<MultiGridMap> plugins;
   {
     std::lock_guard<std::mutex> lock(holder_mutex_);
     plugins.swap(multi_grid_map_);
   }
-  plugins.reset();
   costmap_thread_.reset();
+  plugins.reset();
 }
 
 nav2_util::CallbackReturn GridMapROS::on_configure(const rclcpp_lifecycle::State &)
 {
   const std::vector<std::string> previous_names = plugin_names_;
   const std::vector<std::string> previous_types = plugin_types_;
+  // Everything new is built beside the running plugins and replaces them only once complete, so
+  // a failure leaves the node as it was. Declared out here: what a failed configure built must
+  // outlive the costmap thread.
+  std::shared_ptr<MultiGridMap> holder;
+  std::vector<std::shared_ptr<GridMap>> created;
+  startKeepingMapChanges();
   try {
-    costmap_ros_->configure();
+    configureCostmap();
     startCostmapThread();
     getParameters();
-    // Everything new is built beside the running plugins and replaces them only once complete, so
-    // a failure leaves the node as it was.
     auto group = create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
-    auto holder = std::make_shared<MultiGridMap>(masterCostmap());
-    loadPlugins(*holder, group);
+    holder = std::make_shared<MultiGridMap>(masterCostmap());
+    loadPlugins(*holder, group, created);
+    created.clear();
     auto executor = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
     executor->add_callback_group(group, get_node_base_interface(), true);
     if (!load_map_service_) {
@@ -129,10 +135,22 @@ nav2_util::CallbackReturn GridMapROS::on_configure(const rclcpp_lifecycle::State
     QLOG_ERROR("{} failed to configure: {}", get_name(), error.what());
     plugin_names_ = previous_names;
     plugin_types_ = previous_types;
+    stopKeepingMapChanges();
     stopCostmap();
+    created.clear();
+    holder.reset();
     throw;
   }
   return nav2_util::CallbackReturn::SUCCESS;
+}
+
+void GridMapROS::configureCostmap()
+{
+  // A costmap node that fails its own configure keeps the costmap of an earlier one, but no map
+  // or transform reaches it any more.
+  if (costmap_ros_->configure().id() != lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE) {
+    throw std::runtime_error("costmap node " + costmap_ros_->getName() + " failed to configure");
+  }
 }
 
 void GridMapROS::startCostmapThread()
@@ -154,11 +172,13 @@ void GridMapROS::stopCostmap()
 }
 
 void GridMapROS::loadPlugins(
-  MultiGridMap & holder, const std::shared_ptr<rclcpp::CallbackGroup> & group)
+  MultiGridMap & holder, const std::shared_ptr<rclcpp::CallbackGroup> & group,
+  std::vector<std::shared_ptr<GridMap>> & created)
 {
   nav2_costmap_2d::Costmap2D * master_costmap = masterCostmap();
   for (std::uint32_t i = 0; i < plugin_names_.size(); ++i) {
-    std::shared_ptr<GridMap> plugin = plugin_loader_.createUniqueInstance(plugin_types_[i]);
+    created.push_back(plugin_loader_.createUniqueInstance(plugin_types_[i]));
+    const std::shared_ptr<GridMap> & plugin = created.back();
     plugin->initialize(
       plugin_names_[i], std::weak_ptr<rclcpp_lifecycle::LifecycleNode>(shared_from_this()),
       costmap_ros_->getGlobalFrameID(), group, master_costmap, costmap_ros_->getTfBuffer());
@@ -183,21 +203,45 @@ void GridMapROS::adoptPlugins(
 {
   // The previous plugins' callbacks stop before those plugins are released.
   executor_thread_.reset();
+  std::vector<std::string> kept_map_urls;
   {
     std::lock_guard<std::mutex> lock(holder_mutex_);
     multi_grid_map_.swap(holder);
+    keeping_map_changes_ = false;
+    kept_map_urls.swap(kept_map_urls_);
   }
-  // Released outside the lock: a plugin's teardown may wait for its camera callbacks.
-  holder.reset();
+  // Requests answered while the new plugins read their map files may have reached only the old.
+  for (const std::string & map_url : kept_map_urls) {
+    multi_grid_map_->callbackOnMapChange(std::string_view(map_url));
+  }
+  releasePluginsWithCostmapStill(holder);
   callback_group_ = std::move(group);
   executor_ = std::move(executor);
   executor_thread_ = std::make_unique<nav2_util::QuorvaneNodeThread>(executor_);
 }
 
-std::shared_ptr<MultiGridMap> GridMapROS::currentHolder()
+void GridMapROS::releasePluginsWithCostmapStill(std::shared_ptr<MultiGridMap> & holder)
+{
+  if (!holder) {
+    return;
+  }
+  costmap_thread_.reset();
+  holder.reset();
+  startCostmapThread();
+}
+
+void GridMapROS::startKeepingMapChanges()
 {
   std::lock_guard<std::mutex> lock(holder_mutex_);
-  return multi_grid_map_;
+  keeping_map_changes_ = true;
+  kept_map_urls_.clear();
+}
+
+void GridMapROS::stopKeepingMapChanges()
+{
+  std::lock_guard<std::mutex> lock(holder_mutex_);
+  keeping_map_changes_ = false;
+  kept_map_urls_.clear();
 }
 
 void GridMapROS::offerLoadMapService()
@@ -250,9 +294,40 @@ void GridMapROS::getParameters()
   get_parameter("plugins", plugins);
   plugin_names_ = plugins.get_value<std::vector<std::string>>();
   auto node = shared_from_this();
+  checkPluginList(node);
   plugin_types_.resize(plugin_names_.size());
   for (size_t i = 0; i < plugin_names_.size(); ++i) {
     plugin_types_[i] = nav2_util::get_plugin_type_param(node, plugin_names_[i]);
+  }
+}
+
+void GridMapROS::checkPluginList(const std::shared_ptr<nav2_util::LifecycleNode> & node) const
+{
+  const std::string node_name = node->get_node_base_interface()->get_fully_qualified_name();
+  if (plugin_names_.empty()) {
+    // The usual cause is a parameter file whose node key is not this node's full name.
+    QLOG_WARN(
+      "parameter 'plugins' of node {} is empty: no grid map is loaded and every query will throw; "
+      "a parameter file lists them under the node key {}", node_name, node_name);
+    return;
+  }
+  for (auto name = plugin_names_.begin(); name != plugin_names_.end(); ++name) {
+    // A second instance under the same name would share the first one's parameters and
+    // subscribe its cameras a second time.
+    if (std::find(plugin_names_.begin(), name, *name) != name) {
+      throw std::runtime_error(
+              "grid-map plugin '" + *name + "' is listed more than once in parameter 'plugins'");
+    }
+    // nav2_util::get_plugin_type_param ends the process when the class is missing.
+    const std::string class_parameter = *name + ".plugin";
+    nav2_util::declare_parameter_if_not_declared(
+      node, class_parameter, rclcpp::ParameterType::PARAMETER_STRING);
+    rclcpp::Parameter plugin_class;
+    if (!node->get_parameter(class_parameter, plugin_class)) {
+      throw std::runtime_error(
+              "grid-map plugin '" + *name + "' has no class: parameter '" + class_parameter +
+              "' of node " + node_name + " is not set");
+    }
   }
 }
 
@@ -319,8 +394,15 @@ void GridMapROS::map_change_callback(
   const std::shared_ptr<nav2_msgs::srv::LoadMap::Request> request,
   std::shared_ptr<nav2_msgs::srv::LoadMap::Response>)
 {
-  // A copy: a configure may replace the holder while the plugins hear of the map.
-  const std::shared_ptr<MultiGridMap> plugins = currentHolder();
+  std::shared_ptr<MultiGridMap> plugins;
+  {
+    std::lock_guard<std::mutex> lock(holder_mutex_);
+    // A copy: a configure may replace the holder while the plugins hear of the map.
+    plugins = multi_grid_map_;
+    if (keeping_map_changes_) {
+      kept_map_urls_.push_back(request->map_url);
+    }
+  }
   if (plugins) {
     plugins->callbackOnMapChange(std::string_view(request->map_url));
   }

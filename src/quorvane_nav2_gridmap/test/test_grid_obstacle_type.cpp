@@ -722,13 +722,12 @@ TEST_F(GridObstacleTypeTest, ViewsShowTheZonesAndTheGrid)
   auto grid_subscription = helper_->create_subscription<nav_msgs::msg::OccupancyGrid>(
     "/views_gridmap/trace_merge_occupancy", rclcpp::QoS(1).transient_local(),
     [&grid](nav_msgs::msg::OccupancyGrid::SharedPtr message) {grid = message;});
-  const double before = rclcpp::Clock(RCL_SYSTEM_TIME).now().seconds();
   node->multi_grid_map_->updateMap();
   ASSERT_TRUE(spinHelperUntil([&] {return cloud && grid;}));
 
   // The zone cloud is published although the node, and so its publisher, is not active.
   EXPECT_EQ(cloud->header.frame_id, "map");
-  EXPECT_GE(rclcpp::Time(cloud->header.stamp).seconds(), before - 1.0);
+  EXPECT_EQ(cloud->header.stamp.sec, 42);
   ASSERT_EQ(cloud->width * cloud->height, 6u + 25u);
   sensor_msgs::PointCloud2ConstIterator<float> x(*cloud, "x");
   sensor_msgs::PointCloud2ConstIterator<float> y(*cloud, "y");

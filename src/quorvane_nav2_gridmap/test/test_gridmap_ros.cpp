@@ -358,8 +358,10 @@ TEST_F(GridMapROSTest, WaitForCurrentCostmapReturnsWithoutLogging)
   node->activate();
   serveMap(*node, "ready");
   ASSERT_TRUE(gridmap_test::waitUntil([&] {return node->costmap_ros_->isCurrent();}));
+  // The configure warned of the empty plugin list; the wait adds nothing.
+  const size_t logged = sink_->size();
   node->waitForCostmap();
-  EXPECT_EQ(sink_->size(), 0u);
+  EXPECT_EQ(sink_->size(), logged);
 }
 
 TEST_F(GridMapROSTest, LateCostmapCostsExactlyOneCriticalLine)

@@ -1,19 +1,23 @@
-// A host that lets its grid-map node go while its executor still spins the node and camera frames
-// keep arriving: no callback of the node's camera sources may run on what the node freed.
+// A host that stops its grid-map node, in any order it may use, or lets it go while its executor
+// still spins the node, while camera frames keep arriving: no callback of the node's camera
+// sources, and no transform filter's time-out, may run on what the node freed.
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "geometry_msgs/msg/transform_stamped.hpp"
 #include "lifecycle_msgs/msg/state.hpp"
 #include "quorvane_protocol/msg/semantic_point_cloud.hpp"
-#include "sensor_msgs/point_cloud2_iterator.hpp"
 #include "tf2_ros/static_transform_broadcaster.h"
+#include "tf2_ros/transform_broadcaster.h"
 
+#include "test_camera_frames.hpp"
 #include "test_gridmap_ros_support.hpp"
 #include "quorvane_nav2_gridmap/gridmap_ros.hpp"
 
@@ -46,19 +50,8 @@ const auto * const kRos = ::testing::AddGlobalTestEnvironment(
 // One wall point at (1, 1, 0.5) of the camera, which stands at (1, 0) of the map.
 SemanticPointCloud wallFrame()
 {
-  SemanticPointCloud message;
-  message.header.frame_id = "camera_link";
-  message.header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
-  message.clouds.resize(1);
-  message.clouds[0].category = 300;
-  sensor_msgs::PointCloud2Modifier modifier(message.clouds[0].cloud);
-  modifier.setPointCloud2FieldsByString(1, "xyz");
-  modifier.resize(1);
-  sensor_msgs::PointCloud2Iterator<float> point(message.clouds[0].cloud, "x");
-  point[0] = 1.0f;
-  point[1] = 1.0f;
-  point[2] = 0.5f;
-  return message;
+  return gridmap_test::wallFrame(
+    "camera_link", rclcpp::Clock(RCL_SYSTEM_TIME).now(), {{1.0f, 1.0f, 0.5f}});
 }
 
 TEST(GridMapROSTeardownTest, DroppingTheNodeWhileTheHostSpinsItAndFramesArriveFreesNothingInUse)
@@ -122,6 +115,196 @@ TEST(GridMapROSTeardownTest, DroppingTheNodeWhileTheHostSpinsItAndFramesArriveFr
   }
   streaming = false;
   camera.join();
+}
+
+
+// A camera at (1, 0) of the map whose pose is published on /tf at 200 Hz, stamped when sent.
+// Every 10 ms each source gets a frame stamped now, which waits for the next pose; every 60 ms
+// also one stamped 0.3 s ahead, which waits until the filter times it out (after 0.2 s), so the
+// filters' queues of five always hold frames with a time-out pending.
+class MovingCamera
+{
+public:
+  MovingCamera()
+  : node_(std::make_shared<rclcpp::Node>("moving_camera")),
+    broadcaster_(node_),
+    front_(node_->create_publisher<SemanticPointCloud>("/dropped/front", 10)),
+    rear_(node_->create_publisher<SemanticPointCloud>("/dropped/rear", 10)),
+    poses_([this] {publishPoses();}),
+    frames_([this] {publishFrames();}) {}
+
+  ~MovingCamera()
+  {
+    running_ = false;
+    poses_.join();
+    frames_.join();
+  }
+
+  size_t subscriptions() const
+  {
+    return front_->get_subscription_count() + rear_->get_subscription_count();
+  }
+
+private:
+  static rclcpp::Time now() {return rclcpp::Clock(RCL_ROS_TIME).now();}
+
+  void publishPoses()
+  {
+    geometry_msgs::msg::TransformStamped pose;
+    pose.header.frame_id = "map";
+    pose.child_frame_id = "camera_link";
+    pose.transform.translation.x = 1.0;
+    pose.transform.rotation.w = 1.0;
+    while (running_) {
+      pose.header.stamp = now();
+      broadcaster_.sendTransform(pose);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+
+  void publishFrames()
+  {
+    for (int tick = 0; running_; ++tick) {
+      const auto frame = gridmap_test::wallFrame("camera_link", now(), {{1.0f, 1.0f, 0.5f}});
+      front_->publish(frame);
+      rear_->publish(frame);
+      if (tick % 6 == 0) {
+        const auto ahead = gridmap_test::wallFrame(
+          "camera_link", now() + rclcpp::Duration(std::chrono::milliseconds(300)),
+          {{1.0f, 1.0f, 0.5f}});
+        front_->publish(ahead);
+        rear_->publish(ahead);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+
+  std::shared_ptr<rclcpp::Node> node_;
+  tf2_ros::TransformBroadcaster broadcaster_;
+  std::shared_ptr<rclcpp::Publisher<SemanticPointCloud>> front_;
+  std::shared_ptr<rclcpp::Publisher<SemanticPointCloud>> rear_;
+  std::atomic<bool> running_{true};
+  std::thread poses_;
+  std::thread frames_;
+};
+
+// The host of one node: an executor spinning it on a thread of its own.
+class Host
+{
+public:
+  explicit Host(const std::shared_ptr<GridMapROS> & node)
+  : base_(node->get_node_base_interface())
+  {
+    executor_.add_node(node->get_node_base_interface());
+    spinner_ = std::thread([this] {
+          executor_.spin();
+          spun_out_ = true;
+        });
+  }
+
+  ~Host() {stop();}
+
+  void removeNode() {executor_.remove_node(base_.lock());}
+
+  void stop()
+  {
+    // A cancel that comes before the spinner entered spin() is lost, so repeat it.
+    while (spinner_.joinable() && !spun_out_) {
+      executor_.cancel();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (spinner_.joinable()) {
+      spinner_.join();
+    }
+  }
+
+private:
+  rclcpp::node_interfaces::NodeBaseInterface::WeakPtr base_;
+  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::atomic<bool> spun_out_{false};
+  std::thread spinner_;
+};
+
+// Configures and activates the node, then waits until frames reach its grid (the wall point is
+// cell (40, 20)) and a batch of frames ahead of the camera's pose waits in the filters.
+void bringUp(GridMapROS & node)
+{
+  ASSERT_EQ(node.configure().id(), State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node.activate().id(), State::PRIMARY_STATE_ACTIVE);
+  auto & maps = *node.multi_grid_map_;
+  ASSERT_TRUE(
+    gridmap_test::waitUntil([&maps] {
+      maps.updateMap();
+      return maps.isObstacleType(40, 20, 0x4u);
+    }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+}
+
+void stopTheNode(GridMapROS & node, bool shut_down)
+{
+  ASSERT_EQ(node.deactivate().id(), State::PRIMARY_STATE_INACTIVE);
+  if (shut_down) {
+    ASSERT_EQ(node.shutdown().id(), State::PRIMARY_STATE_FINALIZED);
+  } else {
+    ASSERT_EQ(node.cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED);
+  }
+}
+
+using Teardown = std::function<void (std::shared_ptr<GridMapROS> &, Host &)>;
+
+void dropTheNode(std::shared_ptr<GridMapROS> & node)
+{
+  const std::weak_ptr<GridMapROS> watch = node;
+  node.reset();
+  EXPECT_TRUE(watch.expired());
+}
+
+// The host stops (or reconfigures) the node while frames wait in the transform filters for a moving
+// camera's pose: some until the next pose arrives, some until the filter gives up on them on the
+// costmap node's thread.
+TEST(GridMapROSTeardownTest, EveryWayOfStoppingLeavesNoWaitingFrameOnFreedMemory)
+{
+  MovingCamera camera;
+  const std::vector<std::pair<std::string, Teardown>> teardowns{
+    {"cleanup, stop the executor, drop", [](auto & node, Host & host) {
+        stopTheNode(*node, false);
+        host.stop();
+        dropTheNode(node);
+      }},
+    {"shutdown, stop the executor, drop", [](auto & node, Host & host) {
+        stopTheNode(*node, true);
+        host.stop();
+        dropTheNode(node);
+      }},
+    {"cleanup, remove the node from the spinning executor, drop", [](auto & node, Host & host) {
+        stopTheNode(*node, false);
+        host.removeNode();
+        dropTheNode(node);
+        host.stop();
+      }},
+    {"drop while the executor spins", [](auto & node, Host & host) {
+        dropTheNode(node);
+        host.stop();
+      }},
+    {"reconfigure, then cleanup, stop the executor, drop", [](auto & node, Host & host) {
+        stopTheNode(*node, false);
+        bringUp(*node);
+        stopTheNode(*node, false);
+        host.stop();
+        dropTheNode(node);
+      }},
+  };
+  for (int round = 0; round < 2; ++round) {
+    for (const auto & [order, teardown] : teardowns) {
+      SCOPED_TRACE(order);
+      auto node = std::make_shared<GridMapROS>("dropped", "");
+      Host host(node);
+      bringUp(*node);
+      teardown(node, host);
+      // Nothing of the node is left subscribed once it is gone.
+      EXPECT_TRUE(gridmap_test::waitUntil([&camera] {return camera.subscriptions() == 0;}));
+    }
+  }
 }
 
 }  // namespace

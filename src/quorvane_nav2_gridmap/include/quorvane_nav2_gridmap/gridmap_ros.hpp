@@ -34,8 +34,9 @@ public:
 
   // Configures and spins the costmap node, loads and initialises the plugins, starts their
   // executor thread and offers load_map. A configure after cleanup loads fresh plugins with the
-  // parameter values the node holds by then. A failure is logged and passes as an exception,
-  // leaving the costmap node unconfigured and the previous plugins, executor and service in place.
+  // parameter values the node holds by then. A failure (among others a plugin listed twice or
+  // without its "<name>.plugin" class) is logged and passes as an exception, leaving the costmap
+  // node unconfigured and the previous plugins, executor and service in place.
   nav2_util::CallbackReturn on_configure(const rclcpp_lifecycle::State & state) override;
   // These only forward the transition to the costmap node.
   nav2_util::CallbackReturn on_cleanup(const rclcpp_lifecycle::State & state) override;
@@ -46,7 +47,8 @@ public:
   // Blocks until the costmap is current (or the ROS context shuts down), polling at 100 Hz and
   // logging a CRITICAL line after every 101 failed polls.
   void waitForCostmap();
-  // Reads "plugins" and each plugin's "<name>.plugin" type.
+  // Reads "plugins" and each plugin's "<name>.plugin" type. A name listed twice, or one whose
+  // class is not set, throws std::runtime_error naming the plugin; an empty list is a WARN.
   void getParameters();
   // The robot base frame's latest pose in `frame`; false (with an ERROR line) before the costmap
   // node is configured, as it has no transform buffer yet.
@@ -54,7 +56,7 @@ public:
   // The robot pose turned by half a turn about z, in the costmap's global frame; false as above.
   bool getInvertedRobotPose(geometry_msgs::msg::PoseStamped & pose);
   // The load_map handler: tells every plugin of the new map; the response stays as constructed.
-  // Safe beside a configure that replaces the plugins.
+  // A request answered while a configure runs also reaches the plugins that configure installs.
   void map_change_callback(
     const std::shared_ptr<rmw_request_id_s> request_header,
     const std::shared_ptr<nav2_msgs::srv::LoadMap::Request> request,
@@ -74,20 +76,36 @@ public:
   std::shared_ptr<MultiGridMap> multi_grid_map_;
 
 private:
+  void configureCostmap();
   void startCostmapThread();
   // Undoes the costmap part of a configure that failed later on.
   void stopCostmap();
   nav2_costmap_2d::Costmap2D * masterCostmap();
-  void loadPlugins(MultiGridMap & holder, const std::shared_ptr<rclcpp::CallbackGroup> & group);
+  // Throws when the plugin list cannot be loaded as it stands.
+  void checkPluginList(const std::shared_ptr<nav2_util::LifecycleNode> & node) const;
+  // Every plugin created goes into `created` first, so that the caller decides when one that
+  // failed to initialise is destroyed.
+  void loadPlugins(
+    MultiGridMap & holder, const std::shared_ptr<rclcpp::CallbackGroup> & group,
+    std::vector<std::shared_ptr<GridMap>> & created);
   // Replaces the running plugins, their group and executor by those a configure has just built.
   void adoptPlugins(
     std::shared_ptr<MultiGridMap> holder, std::shared_ptr<rclcpp::CallbackGroup> group,
     std::shared_ptr<rclcpp::executors::SingleThreadedExecutor> executor);
-  std::shared_ptr<MultiGridMap> currentHolder();
+  // Releases plugins while nothing spins the costmap node: a transform time-out is delivered on
+  // that node's thread into the camera filters, which do not wait for it when destroyed.
+  void releasePluginsWithCostmapStill(std::shared_ptr<MultiGridMap> & holder);
   void offerLoadMapService();
+  // From here until the new plugins are in place (or the configure fails), load_map requests are
+  // kept for them too.
+  void startKeepingMapChanges();
+  void stopKeepingMapChanges();
 
-  // Guards multi_grid_map_ between the configuring thread and the load_map handler.
+  // Guards multi_grid_map_ and the kept map changes between the configuring thread and the
+  // load_map handler.
   std::mutex holder_mutex_;
+  bool keeping_map_changes_{false};
+  std::vector<std::string> kept_map_urls_;
 
   std::vector<std::string> plugin_names_;
   std::vector<std::string> plugin_types_;

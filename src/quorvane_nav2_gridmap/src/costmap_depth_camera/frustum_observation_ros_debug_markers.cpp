@@ -11,7 +11,7 @@
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 #include <pcl_conversions/pcl_conversions.h>
-#include <rclcpp/clock.hpp>
+#include <rclcpp/time.hpp>
 #include <std_msgs/msg/color_rgba.hpp>
 
 #include "quorvane_nav2_gridmap/logger.hpp"
@@ -87,7 +87,8 @@ void appendPoints(const PointCloud & cloud, pcl::PointCloud<pcl::PointXYZ> & poi
 }
 
 sensor_msgs::msg::PointCloud2 toMessage(
-  pcl::PointCloud<pcl::PointXYZ> & points, const std::string & frame_id)
+  pcl::PointCloud<pcl::PointXYZ> & points, const std::string & frame_id,
+  const rclcpp::Time & stamp)
 {
   points.width = static_cast<std::uint32_t>(points.size());
   points.height = 1;
@@ -95,7 +96,7 @@ sensor_msgs::msg::PointCloud2 toMessage(
   sensor_msgs::msg::PointCloud2 message;
   pcl::toROSMsg(points, message);
   message.header.frame_id = frame_id;
-  message.header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
+  message.header.stamp = stamp;
   return message;
 }
 
@@ -109,7 +110,8 @@ void FrustumObservationRos::publishDebugMarkers(
   if (!frustum_markers_pub_) {
     return;
   }
-  rclcpp::Time now = rclcpp::Clock(RCL_SYSTEM_TIME).now();
+  // The node's clock, like the detectors' stamps: under simulated time both are simulated.
+  rclcpp::Time now = nodeNow();
   visualization_msgs::msg::MarkerArray markers;
   std::string text = options_.name + ", ";
   const auto has_transform = [](const FrustumDetector & detector) {
@@ -206,14 +208,14 @@ void FrustumObservationRos::publishDebugMarkers(
         appendPoints(cloud, points);
       }
     }
-    combined_pcl_pub_->publish(toMessage(points, options_.global_frame));
+    combined_pcl_pub_->publish(toMessage(points, options_.global_frame, nodeNow()));
   }
   if (cluster_pcl_pub_->get_subscription_count() > 0) {
     pcl::PointCloud<pcl::PointXYZ> points;
     for (const auto & cloud : remembered_clouds_) {
       appendPoints(cloud, points);
     }
-    cluster_pcl_pub_->publish(toMessage(points, options_.global_frame));
+    cluster_pcl_pub_->publish(toMessage(points, options_.global_frame, nodeNow()));
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include <opencv2/imgproc.hpp>
+#include <rclcpp/clock.hpp>
 
 #include "quorvane_nav2_gridmap/categrory_table.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/cell_height_map.hpp"
@@ -28,12 +29,6 @@ constexpr std::int32_t kClearedByStrategy = 3;
 double toSeconds(const builtin_interfaces::msg::Time & stamp)
 {
   return static_cast<double>(stamp.sec) + static_cast<double>(stamp.nanosec) * 1e-9;
-}
-
-double systemSeconds()
-{
-  return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-           std::chrono::system_clock::now().time_since_epoch()).count()) * 1e-9;
 }
 
 // A point of a cloud's matrix in the form the frustum queries take.
@@ -193,7 +188,8 @@ void FrustumObservationRos::markRememberedAndCurrent(
   double robot_y, double * min_x, double * min_y, double * max_x, double * max_y)
 {
   HighestPointFilter<CellHeightMap> filter(cells, resolution);
-  const double now = systemSeconds();
+  // Ages compare with the clouds' header stamps, so they are taken on the same clock.
+  const double now = nodeNow().seconds();
   const double oldest_current = current.empty() ? now : current.back().time;
 
   for (auto entry = remembered_clouds_.begin(); entry != remembered_clouds_.end(); ) {
@@ -256,6 +252,14 @@ void FrustumObservationRos::logUpdateTime(
     "FrustumObservationRos name {} updatePointCloud3DMap use total time {:4.3f} ms, prepare time "
     "{:4.3f} ms, core time {:4.3f} ms.", options_.name, millisecondsBetween(started, finished),
     millisecondsBetween(started, collected), millisecondsBetween(collected, finished));
+}
+
+rclcpp::Time FrustumObservationRos::nodeNow() const
+{
+  if (const auto node = node_.lock()) {
+    return node->now();
+  }
+  return rclcpp::Clock(RCL_ROS_TIME).now();
 }
 
 void FrustumObservationRos::adoptGridGeometry(const quorvane_nav2_gridmap::ObsTypeGridMap & grid)

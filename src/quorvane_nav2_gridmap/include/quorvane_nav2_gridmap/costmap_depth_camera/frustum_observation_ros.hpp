@@ -182,6 +182,9 @@ private:
   // At most one summary per source label every 5 s of the reference times; records the time
   // when it answers true.
   bool isSummaryDue(double reference_seconds) const;
+  // The node's ROS time, which is the clouds' time base also under simulated time; ROS time
+  // without simulation once the node is gone.
+  rclcpp::Time nodeNow() const;
 
   std::weak_ptr<rclcpp_lifecycle::LifecycleNode> node_;
   FrustumObservationRosOptions options_;

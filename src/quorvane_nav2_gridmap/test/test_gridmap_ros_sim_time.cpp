@@ -1,0 +1,152 @@
+// The grid-map node under simulated time (a simulator or a bag replay drives /clock): remembered
+// camera clouds age on that clock, and every published view is stamped with it.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "geometry_msgs/msg/transform_stamped.hpp"
+#include "lifecycle_msgs/msg/state.hpp"
+#include "nav_msgs/msg/occupancy_grid.hpp"
+#include "quorvane_protocol/msg/semantic_point_cloud.hpp"
+#include "rosgraph_msgs/msg/clock.hpp"
+#include "sensor_msgs/msg/point_cloud2.hpp"
+#include "tf2_ros/static_transform_broadcaster.h"
+#include "visualization_msgs/msg/marker_array.hpp"
+
+#include "test_camera_frames.hpp"
+#include "test_gridmap_ros_support.hpp"
+#include "quorvane_nav2_gridmap/gridmap_ros.hpp"
+
+namespace
+{
+
+using lifecycle_msgs::msg::State;
+using quorvane_nav2_gridmap::GridMapROS;
+using quorvane_protocol::msg::SemanticPointCloud;
+
+const auto * const kRos = ::testing::AddGlobalTestEnvironment(
+  new gridmap_test::RosEnvironment(R"(
+/simulated_gridmap/simulated_gridmap:
+  ros__parameters:
+    use_sim_time: true
+    plugins: ["distance", "obstacle"]
+    distance:
+      plugin: quorvane_nav2_gridmap::GridDistanceMap
+      publish_as_occupancy: true
+    obstacle:
+      plugin: quorvane_nav2_gridmap::GridObstacleType
+      enable_frustum_trace: true
+      decay_time: 5.0
+      observation_sources: front
+      front:
+        topic: /simulated/front
+        marking: true
+)"));
+
+// Ten wall points in a row of cells, (x + 0.05 i, y, 0.5) of the camera, which stands at (1, 0)
+// of the map, stamped `seconds` of simulated time.
+SemanticPointCloud wallRow(double x, double y, std::int32_t seconds, std::uint32_t nanoseconds)
+{
+  builtin_interfaces::msg::Time stamp;
+  stamp.sec = seconds;
+  stamp.nanosec = nanoseconds;
+  std::vector<std::array<float, 3>> points;
+  for (int i = 0; i < 10; ++i) {
+    points.push_back({static_cast<float>(x + 0.05 * i), static_cast<float>(y), 0.5f});
+  }
+  return gridmap_test::wallFrame("camera_link", stamp, points);
+}
+
+double secondsOf(const builtin_interfaces::msg::Time & stamp)
+{
+  return rclcpp::Time(stamp).seconds();
+}
+
+TEST(GridMapROSSimulatedTimeTest, CloudsAgeAndViewsAreStampedOnTheSimulatedClock)
+{
+  auto helper = std::make_shared<rclcpp::Node>("simulator");
+  tf2_ros::StaticTransformBroadcaster broadcaster(helper);
+  geometry_msgs::msg::TransformStamped mount;
+  mount.header.frame_id = "map";
+  mount.child_frame_id = "camera_link";
+  mount.transform.translation.x = 1.0;
+  mount.transform.rotation.w = 1.0;
+  broadcaster.sendTransform(mount);
+  auto clock = helper->create_publisher<rosgraph_msgs::msg::Clock>("/clock", 10);
+  auto camera = helper->create_publisher<SemanticPointCloud>("/simulated/front", 10);
+
+  auto node = std::make_shared<GridMapROS>("simulated", "");
+  ASSERT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node->activate().id(), State::PRIMARY_STATE_ACTIVE);
+  rclcpp::executors::SingleThreadedExecutor host;
+  host.add_node(node->get_node_base_interface());
+  std::thread spinner([&host] {host.spin();});
+  const auto simulate = [&](std::int32_t seconds, std::uint32_t nanoseconds) {
+      rosgraph_msgs::msg::Clock now;
+      now.clock.sec = seconds;
+      now.clock.nanosec = nanoseconds;
+      return gridmap_test::waitUntil([&] {
+               clock->publish(now);
+               return node->now() == rclcpp::Time(now.clock);
+             });
+    };
+
+  nav_msgs::msg::OccupancyGrid::SharedPtr distances;
+  sensor_msgs::msg::PointCloud2::SharedPtr zones;
+  visualization_msgs::msg::MarkerArray::SharedPtr markers;
+  auto distance_view = helper->create_subscription<nav_msgs::msg::OccupancyGrid>(
+    "/simulated_gridmap/publish_as_occupancy", 1,
+    [&distances](nav_msgs::msg::OccupancyGrid::SharedPtr message) {distances = message;});
+  auto zone_view = helper->create_subscription<sensor_msgs::msg::PointCloud2>(
+    "/simulated_gridmap/mark_objs", 1,
+    [&zones](sensor_msgs::msg::PointCloud2::SharedPtr message) {zones = message;});
+  auto marker_view = helper->create_subscription<visualization_msgs::msg::MarkerArray>(
+    "/simulated_gridmap/frustum_debug_markers", 1,
+    [&markers](visualization_msgs::msg::MarkerArray::SharedPtr message) {markers = message;});
+
+  // The camera sees a wall at cells (40..49, 20), then turns to one at cells (30..39, 40).
+  auto & maps = *node->multi_grid_map_;
+  const auto seen = [&maps](unsigned int mx, unsigned int my) {
+      maps.updateMap();
+      return maps.isObstacleType(mx, my, 0x4u);
+    };
+  ASSERT_TRUE(simulate(100, 0));
+  camera->publish(wallRow(1.025, 1.0, 100, 0));
+  ASSERT_TRUE(gridmap_test::waitUntil([&] {return seen(42, 20);}));
+  ASSERT_TRUE(simulate(100, 500000000));
+  camera->publish(wallRow(0.525, 2.0, 100, 500000000));
+  ASSERT_TRUE(gridmap_test::waitUntil([&] {return seen(32, 40);}));
+  EXPECT_TRUE(seen(42, 20)) << "the wall out of view was forgotten at once";
+
+  distances.reset();
+  zones.reset();
+  markers.reset();
+  maps.updateMap();
+  ASSERT_TRUE(
+    gridmap_test::waitUntil([&] {
+      rclcpp::spin_some(helper);
+      return distances && zones && markers;
+    }));
+  EXPECT_EQ(secondsOf(distances->header.stamp), 100.5);
+  EXPECT_EQ(secondsOf(zones->header.stamp), 100.5);
+  ASSERT_FALSE(markers->markers.empty());
+  for (const auto & marker : markers->markers) {
+    EXPECT_EQ(secondsOf(marker.header.stamp), 100.5) << marker.ns;
+  }
+
+  // Five seconds of simulated time after the first wall was seen, it decays (marked one last
+  // time by that update); the wall in view stays.
+  ASSERT_TRUE(simulate(105, 100000000));
+  maps.updateMap();
+  EXPECT_FALSE(seen(42, 20));
+  EXPECT_TRUE(seen(32, 40));
+
+  host.cancel();
+  spinner.join();
+}
+
+}  // namespace
