@@ -3,21 +3,22 @@
 #define RCLCPP__WAIT_FOR_MESSAGE_HPP_
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "rclcpp/guard_condition.hpp"
 #include "rclcpp/node.hpp"
+#include "rclcpp/wait_set.hpp"
+#include "rcpputils/scope_exit.hpp"
 
 namespace rclcpp
 {
 
 // As in Humble (rclcpp/wait_for_message.hpp) every call leaves an on-shutdown callback on the
 // context, holding only a weak pointer to its guard condition: a caller that waits per message
-// grows the context's callback list by one each time. A shutdown during the wait makes it return
-// false even when a message is there.
+// grows the context's callback list by one each time. The subscription joins a WaitSet of its own
+// for the wait, so it must not be in another wait set then; an executor that spins it still races
+// for its messages. A shutdown during the wait makes it return false even when a message is there.
 template<class MsgT, class Rep = int64_t, class Period = std::milli>
 bool wait_for_message(
   MsgT & out, std::shared_ptr<rclcpp::Subscription<MsgT>> subscription,
@@ -33,43 +34,25 @@ bool wait_for_message(
       }
     });
 
-  struct Signal
-  {
-    std::mutex mutex;
-    std::condition_variable condition;
-    bool message = false;
-    bool shutdown = false;
-  };
-  auto signal = std::make_shared<Signal>();
-  auto raise = [signal](bool Signal::* flag) {
-      {
-        std::lock_guard<std::mutex> lock(signal->mutex);
-        (*signal).*flag = true;
-      }
-      signal->condition.notify_all();
-    };
-  gc->set_on_trigger_callback([raise](size_t) {raise(&Signal::shutdown);});
-  subscription->set_on_new_message_callback([raise](size_t) {raise(&Signal::message);});
-  bool ready = false;
-  bool shutdown = false;
-  {
-    std::unique_lock<std::mutex> lock(signal->mutex);
-    auto done = [&signal]() {return signal->message || signal->shutdown;};
-    if (time_to_wait < std::chrono::duration<Rep, Period>::zero()) {
-      signal->condition.wait(lock, done);
-    } else {
-      signal->condition.wait_for(lock, time_to_wait, done);
-    }
-    ready = signal->message;
-    shutdown = signal->shutdown;
-  }
-  subscription->clear_on_new_message_callback();
-  gc->set_on_trigger_callback(nullptr);
-  if (!ready || shutdown) {
+  rclcpp::WaitSet wait_set;
+  wait_set.add_subscription(subscription);
+  RCPPUTILS_SCOPE_EXIT(wait_set.remove_subscription(subscription); );
+  wait_set.add_guard_condition(gc);
+  auto ret = wait_set.wait(time_to_wait);
+  if (ret.kind() != rclcpp::WaitResultKind::Ready) {
     return false;
   }
+
+  if (wait_set.get_rcl_wait_set().guard_conditions[0]) {
+    return false;
+  }
+
   rclcpp::MessageInfo info;
-  return subscription->take(out, info);
+  if (!subscription->take(out, info)) {
+    return false;
+  }
+
+  return true;
 }
 
 template<class MsgT, class Rep = int64_t, class Period = std::milli>
