@@ -1,20 +1,26 @@
-// Behaviour of the filter base: callback forms, ordering, disconnection, copy-on-mutate, events
-// and header traits.
+// Behaviour of the filter base: callback forms, ordering, disconnection (and its locking),
+// copy-on-mutate, events and header traits.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "message_filters/message_event.h"
 #include "message_filters/message_traits.h"
+#include "message_filters/signal1.h"
 #include "message_filters/simple_filter.h"
 #include "std_msgs/msg/string.hpp"
 
 namespace
 {
 
+using namespace std::chrono_literals;
 using Msg = geometry_msgs::msg::PoseStamped;
 using MsgConstPtr = std::shared_ptr<Msg const>;
 using Event = message_filters::MessageEvent<Msg const>;
@@ -133,22 +139,52 @@ TEST_F(SimpleFilterTest, disconnectedCallbackIsNoLongerCalled)
   EXPECT_EQ(second, 2);
 }
 
-TEST_F(SimpleFilterTest, callbackMayRegisterAnotherWhileBeingCalled)
+// message_filters 4.3.5 signal1.h: removeCallback takes the plain mutex that call() holds while
+// every callback runs, so a disconnect from another thread returns only after the call ended.
+TEST_F(SimpleFilterTest, disconnectFromAnotherThreadWaitsForTheRunningCall)
 {
-  int late_calls = 0;
-  bool registered = false;
-  source_.registerCallback(
+  std::promise<void> entered;
+  std::atomic<bool> disconnected{false};
+  bool disconnected_during_call = false;
+  int calls = 0;
+  auto connection = source_.registerCallback(
     [&](const MsgConstPtr &) {
-      if (!registered) {
-        registered = true;
-        source_.registerCallback([&](const MsgConstPtr &) {++late_calls;});
-      }
+      ++calls;
+      entered.set_value();
+      // Ample time for the other thread to reach the lock; it must still be waiting.
+      std::this_thread::sleep_for(200ms);
+      disconnected_during_call = disconnected.load();
+    });
+  std::thread disconnecter(
+    [&, started = entered.get_future()]() {
+      started.wait();
+      connection.disconnect();
+      disconnected.store(true);
     });
 
   source_.emit(makeMessage(0.0));
-  EXPECT_EQ(late_calls, 0);
+  disconnecter.join();
   source_.emit(makeMessage(0.0));
-  EXPECT_EQ(late_calls, 1);
+
+  EXPECT_FALSE(disconnected_during_call);
+  EXPECT_EQ(calls, 1);
+}
+
+// message_filters 4.3.5 signal1.h: call() walks callbacks_ itself under the mutex, without a copy
+// (so a callback that adds or removes a callback of the same signal deadlocks).
+TEST(Signal1Test, callWalksTheCallbackListWithoutCopyingIt)
+{
+  message_filters::Signal1<Msg> signal;
+  std::shared_ptr<message_filters::CallbackHelper1<Msg>> helper;
+  long owners_during_call = 0;
+  helper = signal.addCallback(
+    std::function<void(const MsgConstPtr &)>(
+      [&](const MsgConstPtr &) {owners_during_call = helper.use_count();}));
+
+  signal.call(Event(makeMessage(0.0)));
+
+  // The signal's list and this test: no snapshot holds a third reference.
+  EXPECT_EQ(owners_during_call, 2);
 }
 
 TEST_F(SimpleFilterTest, mutableCallbackGetsACopyOthersDoNotSee)

@@ -333,6 +333,51 @@ TEST_F(ExecutorTest, GroupsCreatedAfterAddNodeAreServed)
   spinner.join();
 }
 
+// rclcpp 16.0.11 node_base.cpp / node_timers.cpp: create_callback_group only records a weak
+// pointer to the group; adding an entity to a group triggers the node's notify guard condition,
+// which is what wakes an executor holding the node.
+TEST_F(ExecutorTest, CreatingAGroupWakesNoExecutorAddingAnEntityDoes)
+{
+  std::atomic<size_t> wakes{0};
+  node_->get_node_base_interface()->get_notify_guard_condition().set_on_trigger_callback(
+    [&wakes](size_t count) {wakes += count;});
+
+  auto group = node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
+  EXPECT_EQ(wakes.load(), 0u);
+  auto timer = node_->create_wall_timer(1h, []() {}, group);
+  EXPECT_GE(wakes.load(), 1u);
+  node_->get_node_base_interface()->get_notify_guard_condition().set_on_trigger_callback(nullptr);
+}
+
+// rclcpp 16.0.11 node_base.cpp: for_each_callback_group runs the function under
+// callback_groups_mutex_ (a plain mutex), so creating a group on the same node waits for it; from
+// inside the function itself it would deadlock.
+TEST_F(ExecutorTest, ForEachCallbackGroupHoldsTheNodesGroupLock)
+{
+  std::atomic<bool> created{false};
+  bool created_during_visit = false;
+  std::thread creator;
+  int visits = 0;
+  node_->for_each_callback_group(
+    [&](const rclcpp::CallbackGroup::SharedPtr &) {
+      if (visits++ > 0) {
+        return;
+      }
+      creator = std::thread(
+        [this, &created]() {
+          node_->create_callback_group(rclcpp::CallbackGroupType::Reentrant);
+          created = true;
+        });
+      // Ample time for the creator to reach the lock; it must still be waiting.
+      std::this_thread::sleep_for(200ms);
+      created_during_visit = created.load();
+    });
+  creator.join();
+
+  EXPECT_FALSE(created_during_visit);
+  EXPECT_TRUE(created.load());
+}
+
 TEST_F(ExecutorTest, RemovedGroupIsNoLongerServed)
 {
   auto group = node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);

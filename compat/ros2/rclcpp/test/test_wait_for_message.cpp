@@ -110,3 +110,23 @@ TEST_F(WaitForMessageTest, SubscriptionOverloadTimesOutAndStopsOnShutdown)
   EXPECT_FALSE(rclcpp::wait_for_message(out, subscription, node_->get_node_options().context()));
   stopper.join();
 }
+
+// rclcpp 16.0.11 wait_for_message.hpp: every call adds an on-shutdown callback to the context (it
+// holds a weak pointer to the call's guard condition) and removes it on no return path.
+TEST_F(WaitForMessageTest, EveryCallLeavesItsShutdownCallbackOnTheContext)
+{
+  auto subscription = node_->create_subscription<String>(
+    "/wait_topic", 10, [](String::ConstSharedPtr) {});
+  auto context = node_->get_node_options().context();
+  const size_t before = context->get_on_shutdown_callbacks().size();
+  String msg;
+  msg.data = "one";
+  publisher_->publish(msg);
+
+  String out;
+  EXPECT_TRUE(rclcpp::wait_for_message(out, subscription, context, 1s));
+  EXPECT_FALSE(rclcpp::wait_for_message(out, subscription, context, 1ms));
+  EXPECT_FALSE(rclcpp::wait_for_message(out, subscription, context, 1ms));
+
+  EXPECT_EQ(context->get_on_shutdown_callbacks().size(), before + 3);
+}

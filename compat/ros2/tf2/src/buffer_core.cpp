@@ -693,68 +693,84 @@ bool BufferCore::isTooOldNoLock(
          latest != TimePointZero && time + cache_time_ < latest;
 }
 
+// As in geometry2 0.25.8 the request lock is taken only to queue the request, after the checks.
 TransformableRequestHandle BufferCore::addTransformableRequest(
   const TransformableCallback & cb, const std::string & target_frame,
   const std::string & source_frame, TimePoint time)
 {
-  std::lock_guard<std::recursive_mutex> requests_lock(transformable_requests_mutex_);
+  if (target_frame == source_frame) {
+    return 0;
+  }
   {
     std::lock_guard<std::mutex> lock(frame_mutex_);
     const CompactFrameID target_id = lookupFrameNumberNoLock(target_frame);
     const CompactFrameID source_id = lookupFrameNumberNoLock(source_frame);
     if (target_id != 0 && source_id != 0) {
-      if (isTooOldNoLock(target_id, source_id, time)) {
-        return kNeverTransformable;
-      }
       if (canTransformNoLock(target_id, source_id, time, nullptr)) {
         return 0;
       }
+      if (isTooOldNoLock(target_id, source_id, time)) {
+        return kNeverTransformable;
+      }
     }
   }
-  TransformableRequestHandle handle = next_request_handle_++;
-  if (next_request_handle_ == kNeverTransformable) {
-    next_request_handle_ = 1;
+  TransformableRequestHandle handle = ++transformable_requests_counter_;
+  if (handle == 0 || handle == kNeverTransformable) {
+    handle = 1;
   }
+  std::lock_guard<std::mutex> requests_lock(transformable_requests_mutex_);
   transformable_requests_.push_back({handle, cb, target_frame, source_frame, time});
   return handle;
 }
 
 void BufferCore::cancelTransformableRequest(TransformableRequestHandle handle)
 {
-  std::lock_guard<std::recursive_mutex> requests_lock(transformable_requests_mutex_);
-  transformable_requests_.erase(
-    std::remove_if(
-      transformable_requests_.begin(), transformable_requests_.end(),
-      [handle](const TransformableRequest & r) {return r.handle == handle;}),
-    transformable_requests_.end());
+  std::lock_guard<std::mutex> requests_lock(transformable_requests_mutex_);
+  auto it = std::find_if(
+    transformable_requests_.begin(), transformable_requests_.end(),
+    [handle](const TransformableRequest & r) {return r.handle == handle;});
+  if (it != transformable_requests_.end()) {
+    transformable_requests_.erase(it);
+  }
 }
 
+std::optional<TransformableResult> BufferCore::transformableResult(
+  const TransformableRequest & request) const
+{
+  std::lock_guard<std::mutex> lock(frame_mutex_);
+  const CompactFrameID target_id = lookupFrameNumberNoLock(request.target_frame);
+  const CompactFrameID source_id = lookupFrameNumberNoLock(request.source_frame);
+  if (target_id == 0 || source_id == 0) {
+    return std::nullopt;
+  }
+  if (isTooOldNoLock(target_id, source_id, request.time)) {
+    return TransformFailure;
+  }
+  if (canTransformNoLock(target_id, source_id, request.time, nullptr)) {
+    return TransformAvailable;
+  }
+  return std::nullopt;
+}
+
+// As in geometry2 0.25.8: each callback runs under the request lock (not the tree lock), and a
+// finished request is replaced by the last one, which is tested next.
 void BufferCore::testTransformableRequests()
 {
-  std::lock_guard<std::recursive_mutex> requests_lock(transformable_requests_mutex_);
-  std::vector<std::pair<TransformableRequest, TransformableResult>> done;
-  {
-    std::lock_guard<std::mutex> lock(frame_mutex_);
-    auto it = transformable_requests_.begin();
-    while (it != transformable_requests_.end()) {
-      const CompactFrameID target_id = lookupFrameNumberNoLock(it->target_frame);
-      const CompactFrameID source_id = lookupFrameNumberNoLock(it->source_frame);
-      bool finished = false;
-      if (target_id != 0 && source_id != 0) {
-        if (isTooOldNoLock(target_id, source_id, it->time)) {
-          done.emplace_back(*it, TransformFailure);
-          finished = true;
-        } else if (canTransformNoLock(target_id, source_id, it->time, nullptr)) {
-          done.emplace_back(*it, TransformAvailable);
-          finished = true;
-        }
-      }
-      it = finished ? transformable_requests_.erase(it) : it + 1;
+  std::lock_guard<std::mutex> requests_lock(transformable_requests_mutex_);
+  size_t i = 0;
+  while (i < transformable_requests_.size()) {
+    const TransformableRequest & request = transformable_requests_[i];
+    const std::optional<TransformableResult> result = transformableResult(request);
+    if (!result) {
+      ++i;
+      continue;
     }
-  }
-  for (const auto & [request, result] : done) {
     request.callback(
-      request.handle, request.target_frame, request.source_frame, request.time, result);
+      request.handle, request.target_frame, request.source_frame, request.time, *result);
+    if (i + 1 < transformable_requests_.size()) {
+      transformable_requests_[i] = std::move(transformable_requests_.back());
+    }
+    transformable_requests_.pop_back();
   }
 }
 

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -436,7 +441,83 @@ TEST_F(BufferCoreTest, CallbackMayLookUpTransforms)
   EXPECT_DOUBLE_EQ(seen_x, 0.75);
 }
 
+// geometry2 0.25.8 buffer_core.cpp: addTransformableRequest answers 0 at once for a frame asked
+// against itself, known or not; testTransformableRequests calls a ready request's callback, puts
+// the last request in its place and tests that one next.
+TEST_F(BufferCoreTest, ReadyRequestsFireInHumblesOrderAndSameFrameNeedsNoRequest)
+{
+  std::vector<int> order;
+  for (int id = 1; id <= 3; ++id) {
+    buffer_.addTransformableRequest(
+      [&order, id](tf2::TransformableRequestHandle, const std::string &, const std::string &,
+      tf2::TimePoint, tf2::TransformableResult) {order.push_back(id);},
+      "odom", "base", tf2::timeFromSec(1.0 + 0.5 * id));
+  }
+  set("odom", "base", 0.0, 0.0, 0.0, 1.0);
+  set("odom", "base", 0.0, 0.0, 0.0, 3.0);
+
+  EXPECT_EQ(order, (std::vector<int>{1, 3, 2}));
+  EXPECT_EQ(
+    buffer_.addTransformableRequest(
+      [](tf2::TransformableRequestHandle, const std::string &, const std::string &,
+      tf2::TimePoint, tf2::TransformableResult) {}, "nowhere", "nowhere", tf2::timeFromSec(1.0)),
+    0u);
+}
+
 // ---- concurrency -------------------------------------------------------------------------
+
+// Runs `action` in a child process; true if it returned within `grace`. A child still running then
+// is taken as deadlocked and killed (one under ThreadSanitizer may instead end with its report of
+// the double lock).
+static bool returnsInAChildProcess(const std::function<void()> & action, std::chrono::seconds grace)
+{
+  const pid_t child = fork();
+  if (child == 0) {
+    action();
+    _exit(0);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + grace;
+  int status = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (waitpid(child, &status, WNOHANG) == child) {
+      return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(child, SIGKILL);
+  waitpid(child, &status, 0);
+  return false;
+}
+
+// geometry2 0.25.8: transformable_requests_mutex_ is a plain std::mutex, held while the thread that
+// called setTransform runs the transform-ready callbacks, so a callback that cancels or adds a
+// request never returns.
+TEST_F(BufferCoreTest, CallbackThatCancelsOrAddsARequestDeadlocks)
+{
+  for (const bool cancel : {true, false}) {
+    const bool returned = returnsInAChildProcess(
+      [cancel]() {
+        tf2::BufferCore buffer;
+        tf2::TransformableRequestHandle handle = 0;
+        handle = buffer.addTransformableRequest(
+          [&buffer, &handle, cancel](tf2::TransformableRequestHandle, const std::string &,
+          const std::string &, tf2::TimePoint, tf2::TransformableResult) {
+            if (cancel) {
+              buffer.cancelTransformableRequest(handle);
+            } else {
+              buffer.addTransformableRequest(
+                [](tf2::TransformableRequestHandle, const std::string &, const std::string &,
+                tf2::TimePoint, tf2::TransformableResult) {}, "odom", "base", tf2::timeFromSec(9.0));
+            }
+          },
+          "odom", "base", tf2::timeFromSec(1.0));
+        buffer.setTransform(sample("odom", "base", 0.0, 0.0, 0.0, 1.0), "test");
+      },
+      std::chrono::seconds(2));
+    EXPECT_FALSE(returned) << (cancel ? "cancelTransformableRequest" : "addTransformableRequest");
+  }
+}
+
 
 TEST_F(BufferCoreTest, ConcurrentWritersAndReadersSeeConsistentData)
 {

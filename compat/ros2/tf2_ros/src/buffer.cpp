@@ -45,21 +45,6 @@ void appendTimeoutInfo(
 }
 }  // namespace
 
-struct Buffer::AsyncRequest
-{
-  std::mutex mutex;
-  bool done{false};
-  bool has_timer{false};
-  TimerHandle timer{0};
-  CreateTimerInterface::SharedPtr timers;
-  std::string target;
-  std::string source;
-  tf2::TimePoint time;
-  std::promise<geometry_msgs::msg::TransformStamped> promise;
-  TransformStampedFuture future;
-  TransformReadyCallback callback;
-};
-
 Buffer::Buffer(
   rclcpp::Clock::SharedPtr clock, tf2::Duration cache_time, rclcpp::Node::SharedPtr node)
 : BufferCore(cache_time), clock_(std::move(clock)), node_(std::move(node))
@@ -93,16 +78,19 @@ Buffer::~Buffer()
   jump_handler_.reset();
   frames_server_.reset();
   context_->remove_on_shutdown_callback(shutdown_handle_);
-  std::map<tf2::TransformableRequestHandle, std::shared_ptr<AsyncRequest>> pending;
+  // Timers still armed would call back into this buffer once it is gone.
+  std::map<TimerHandle, tf2::TransformableRequestHandle> pending;
   {
-    std::lock_guard<std::mutex> lock(async_mutex_);
-    pending.swap(async_requests_);
+    std::lock_guard<std::mutex> lock(timer_to_request_map_mutex_);
+    pending.swap(timer_to_request_map_);
   }
-  for (const auto & entry : pending) {
-    TransformStampedFuture future;
-    if (finishAsync(entry.second, future)) {
-      cancelTransformableRequest(entry.first);
+  for (const auto & [timer, request] : pending) {
+    try {
+      timer_interface_->remove(timer);
+    } catch (const InvalidTimerHandleException &) {
+      // Already gone: the timer interface was cleared or replaced.
     }
+    cancelTransformableRequest(request);
   }
 }
 
@@ -258,154 +246,109 @@ bool Buffer::canTransform(
     fromRclcpp(timeout), errstr);
 }
 
+// As in geometry2 0.25.8: the request's completion takes the timer-to-request map's lock to learn
+// whether its time-out came first, and the time-out delivery calls back without any lock held.
 TransformStampedFuture Buffer::waitForTransform(
   const std::string & target_frame, const std::string & source_frame,
   const tf2::TimePoint & time, const tf2::Duration & timeout, TransformReadyCallback callback)
 {
-  CreateTimerInterface::SharedPtr timers;
-  {
-    std::lock_guard<std::mutex> lock(async_mutex_);
-    timers = timer_interface_;
-  }
-  if (!timers) {
+  if (nullptr == timer_interface_) {
     throw CreateTimerInterfaceException("timer interface not set before call to waitForTransform");
   }
 
-  auto request = std::make_shared<AsyncRequest>();
-  request->target = target_frame;
-  request->source = source_frame;
-  request->time = time;
-  request->callback = std::move(callback);
-  request->future = TransformStampedFuture(request->promise.get_future());
-  request->timers = timers;
-  std::weak_ptr<AsyncRequest> weak_request = request;
+  auto promise = std::make_shared<std::promise<geometry_msgs::msg::TransformStamped>>();
+  TransformStampedFuture future(promise->get_future());
 
-  const auto handle = addTransformableRequest(
-    [this, weak_request](tf2::TransformableRequestHandle, const std::string &,
-    const std::string &, tf2::TimePoint, tf2::TransformableResult result) {
-      if (auto pending = weak_request.lock()) {
-        completeAsync(pending, result);
+  auto cb = [this, promise, callback, future](
+    tf2::TransformableRequestHandle request_handle, const std::string & target,
+    const std::string & source, tf2::TimePoint request_time, tf2::TransformableResult result)
+    {
+      if (!takeTimerOf(request_handle)) {
+        // The time-out delivered (or is delivering) this request already.
+        return;
       }
-    },
-    target_frame, source_frame, time);
-
-  if (handle == 0 || handle == kNeverTransformable) {
-    // Not registered with BufferCore, so nothing else can complete this request.
-    request->done = true;
-    request->future.setHandle(handle);
-    if (handle == 0) {
-      try {
-        request->promise.set_value(lookupTransform(target_frame, source_frame, time));
-      } catch (const tf2::TransformException &) {
-        request->promise.set_exception(std::current_exception());
+      if (result == tf2::TransformAvailable) {
+        promise->set_value(lookupTransform(target, source, request_time));
+      } else {
+        promise->set_exception(
+          std::make_exception_ptr(
+            tf2::LookupException("Failed to transform from " + source + " to " + target)));
       }
-    } else {
-      request->promise.set_exception(
-        std::make_exception_ptr(
-          tf2::LookupException(
-            "Failed to transform from " + source_frame + " to " + target_frame)));
-    }
-    request->callback(request->future);
-    return request->future;
-  }
+      callback(future);
+    };
 
-  // The transform may have arrived already; the request's lock orders this against completion.
-  std::lock_guard<std::mutex> request_lock(request->mutex);
-  request->future.setHandle(handle);
-  if (request->done) {
-    return request->future;
-  }
-  {
-    std::lock_guard<std::mutex> lock(async_mutex_);
-    async_requests_[handle] = request;
-  }
-  request->timer = timers->createTimer(
-    clock_, timeout, [this, weak_request](const TimerHandle &) {
-      if (auto pending = weak_request.lock()) {
-        timeoutAsync(pending);
-      }
-    });
-  request->has_timer = true;
-  return request->future;
-}
+  const auto handle = addTransformableRequest(cb, target_frame, source_frame, time);
+  future.setHandle(handle);
 
-bool Buffer::finishAsync(
-  const std::shared_ptr<AsyncRequest> & request, TransformStampedFuture & future)
-{
-  bool has_timer = false;
-  TimerHandle timer = 0;
-  {
-    std::lock_guard<std::mutex> lock(request->mutex);
-    if (request->done) {
-      return false;
-    }
-    request->done = true;
-    has_timer = request->has_timer;
-    timer = request->timer;
-    future = request->future;
-  }
-  {
-    std::lock_guard<std::mutex> lock(async_mutex_);
-    async_requests_.erase(future.getHandle());
-  }
-  if (has_timer) {
-    try {
-      request->timers->remove(timer);
-    } catch (const InvalidTimerHandleException &) {
-      // Already gone: the timer interface was cleared or replaced.
-    }
-  }
-  return true;
-}
-
-void Buffer::completeAsync(
-  const std::shared_ptr<AsyncRequest> & request, tf2::TransformableResult result)
-{
-  TransformStampedFuture future;
-  if (!finishAsync(request, future)) {
-    return;
-  }
-  if (result == tf2::TransformAvailable) {
-    try {
-      request->promise.set_value(lookupTransform(request->target, request->source, request->time));
-    } catch (const tf2::TransformException &) {
-      request->promise.set_exception(std::current_exception());
-    }
-  } else {
-    request->promise.set_exception(
+  if (0 == handle) {
+    promise->set_value(lookupTransform(target_frame, source_frame, time));
+    callback(future);
+  } else if (kNeverTransformable == handle) {
+    promise->set_exception(
       std::make_exception_ptr(
         tf2::LookupException(
-          "Failed to transform from " + request->source + " to " + request->target)));
+          "Failed to transform from " + source_frame + " to " + target_frame)));
+    callback(future);
+  } else {
+    // A completion between addTransformableRequest and this point finds no timer and is lost;
+    // the time-out then delivers the request.
+    std::lock_guard<std::mutex> lock(timer_to_request_map_mutex_);
+    const auto timer_handle = timer_interface_->createTimer(
+      clock_, timeout,
+      std::bind(&Buffer::timerCallback, this, std::placeholders::_1, promise, future, callback));
+    timer_to_request_map_[timer_handle] = handle;
   }
-  request->callback(future);
+  return future;
 }
 
-void Buffer::timeoutAsync(const std::shared_ptr<AsyncRequest> & request)
+bool Buffer::takeTimerOf(tf2::TransformableRequestHandle request_handle)
 {
-  TransformStampedFuture future;
-  if (!finishAsync(request, future)) {
-    return;
+  std::lock_guard<std::mutex> lock(timer_to_request_map_mutex_);
+  for (auto it = timer_to_request_map_.begin(); it != timer_to_request_map_.end(); ++it) {
+    if (it->second == request_handle) {
+      timer_interface_->remove(it->first);
+      timer_to_request_map_.erase(it);
+      return true;
+    }
   }
-  cancelTransformableRequest(future.getHandle());
-  request->promise.set_exception(
-    std::make_exception_ptr(tf2::TimeoutException("Timed out waiting for transform")));
-  request->callback(future);
+  return false;
+}
+
+void Buffer::timerCallback(
+  const TimerHandle & timer_handle,
+  std::shared_ptr<std::promise<geometry_msgs::msg::TransformStamped>> promise,
+  TransformStampedFuture future, TransformReadyCallback callback)
+{
+  bool timer_is_valid = false;
+  tf2::TransformableRequestHandle request_handle = 0u;
+  {
+    std::lock_guard<std::mutex> lock(timer_to_request_map_mutex_);
+    auto timer_and_request = timer_to_request_map_.find(timer_handle);
+    timer_is_valid = timer_and_request != timer_to_request_map_.end();
+    if (timer_is_valid) {
+      request_handle = timer_and_request->second;
+      timer_to_request_map_.erase(timer_and_request);
+      timer_interface_->remove(timer_handle);
+    }
+  }
+  if (timer_is_valid) {
+    cancelTransformableRequest(request_handle);
+    promise->set_exception(
+      std::make_exception_ptr(tf2::TimeoutException("Timed out waiting for transform")));
+    callback(future);
+  }
 }
 
 void Buffer::cancel(const TransformStampedFuture & ts_future)
 {
-  std::shared_ptr<AsyncRequest> request;
-  {
-    std::lock_guard<std::mutex> lock(async_mutex_);
-    auto it = async_requests_.find(ts_future.getHandle());
-    if (it == async_requests_.end()) {
-      return;
-    }
-    request = it->second;
-  }
-  TransformStampedFuture future;
-  if (finishAsync(request, future)) {
-    cancelTransformableRequest(ts_future.getHandle());
+  cancelTransformableRequest(ts_future.getHandle());
+  std::lock_guard<std::mutex> lock(timer_to_request_map_mutex_);
+  auto it = std::find_if(
+    timer_to_request_map_.begin(), timer_to_request_map_.end(),
+    [&ts_future](const auto & entry) {return entry.second == ts_future.getHandle();});
+  if (it != timer_to_request_map_.end()) {
+    timer_interface_->remove(it->first);
+    timer_to_request_map_.erase(it);
   }
 }
 

@@ -52,41 +52,42 @@ template<class M>
 class Signal1
 {
   typedef std::shared_ptr<CallbackHelper1<M>> CallbackHelper1Ptr;
+  typedef std::vector<CallbackHelper1Ptr> V_CallbackHelper1;
 
 public:
   template<typename P>
   CallbackHelper1Ptr addCallback(const std::function<void(P)> & callback)
   {
     auto helper = std::make_shared<CallbackHelper1T<P, M>>(callback);
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     callbacks_.push_back(helper);
-    return helper;
+    return callbacks_.back();
   }
 
   void removeCallback(const CallbackHelper1Ptr & helper)
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     auto it = std::find(callbacks_.begin(), callbacks_.end(), helper);
     if (it != callbacks_.end()) {
       callbacks_.erase(it);
     }
   }
 
-  // The lock is held while calling, so a disconnect from another thread returns only once no call
-  // into that callback is running; it is recursive so that a callback may (dis)connect callbacks.
+  // As in message_filters 4.3.5 the plain mutex stays held while every callback runs over the
+  // list itself: a removeCallback from another thread waits for the running call, and a callback
+  // that adds or removes a callback of its own filter deadlocks.
   void call(const MessageEvent<M const> & event)
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    const std::vector<CallbackHelper1Ptr> snapshot = callbacks_;
-    const bool nonconst_force_copy = snapshot.size() > 1;
-    for (const auto & helper : snapshot) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool nonconst_force_copy = callbacks_.size() > 1;
+    for (const CallbackHelper1Ptr & helper : callbacks_) {
       helper->call(event, nonconst_force_copy);
     }
   }
 
 private:
-  std::recursive_mutex mutex_;
-  std::vector<CallbackHelper1Ptr> callbacks_;
+  std::mutex mutex_;
+  V_CallbackHelper1 callbacks_;
 };
 
 }  // namespace message_filters

@@ -1,8 +1,17 @@
-// Guard condition options of the C layer.
+// Guard condition handle and options of the C layer.
 #ifndef RCL__GUARD_CONDITION_H_
 #define RCL__GUARD_CONDITION_H_
 
 #include "rcl/allocator.h"
+#include "rcl/context.h"
+
+typedef struct rcl_guard_condition_impl_s rcl_guard_condition_impl_t;
+
+typedef struct rcl_guard_condition_s
+{
+  rcl_context_t * context;
+  rcl_guard_condition_impl_t * impl;
+} rcl_guard_condition_t;
 
 typedef struct rcl_guard_condition_options_s
 {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "rcl/guard_condition.h"
@@ -14,6 +15,11 @@
 
 namespace rclcpp
 {
+
+namespace detail
+{
+class ExecutorNotifier;
+}  // namespace detail
 
 class GuardCondition
 {
@@ -29,15 +35,25 @@ public:
   GuardCondition & operator=(const GuardCondition &) = delete;
 
   rclcpp::Context::SharedPtr get_context() const;
+  rcl_guard_condition_t & get_rcl_guard_condition();
+  const rcl_guard_condition_t & get_rcl_guard_condition() const;
   void trigger();
   bool exchange_in_use_by_wait_set_state(bool in_use_state);
   void set_on_trigger_callback(std::function<void(size_t)> callback);
+
+  /// Tells the wait set this condition is in (none: nullptr) of every trigger.
+  void set_wait_set_notifier(std::shared_ptr<detail::ExecutorNotifier> notifier);
+  /// True once per trigger, for the wait that reports it, as rmw's guard conditions do.
+  bool take_wait_set_trigger();
 
 private:
   rclcpp::Context::SharedPtr context_;
   std::mutex mutex_;
   std::function<void(size_t)> on_trigger_callback_;
   size_t unread_count_{0};
+  std::shared_ptr<detail::ExecutorNotifier> wait_set_notifier_;
+  bool triggered_since_wait_{false};
+  rcl_guard_condition_t rcl_guard_condition_{};
   std::atomic<bool> in_use_by_wait_set_{false};
 };
 

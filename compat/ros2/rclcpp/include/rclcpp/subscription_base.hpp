@@ -12,6 +12,7 @@
 #include <typeindex>
 #include <utility>
 
+#include "rcl/subscription.h"
 #include "rclcpp/detail/executable_entity.hpp"
 #include "rclcpp/macros.hpp"
 #include "rclcpp/message_info.hpp"
@@ -25,6 +26,11 @@ namespace node_interfaces
 {
 class NodeBaseInterface;
 }  // namespace node_interfaces
+
+namespace detail
+{
+class ExecutorNotifier;
+}  // namespace detail
 
 class SubscriptionBase
   : public std::enable_shared_from_this<SubscriptionBase>, public detail::ExecutableEntity
@@ -44,10 +50,16 @@ public:
   rclcpp::QoS get_actual_qos() const;
   size_t get_publisher_count() const;
   bool is_serialized() const;
-  bool exchange_in_use_by_wait_set_state(bool in_use_state);
+  std::shared_ptr<rcl_subscription_t> get_subscription_handle();
+  std::shared_ptr<const rcl_subscription_t> get_subscription_handle() const;
+  // Throws std::runtime_error unless the pointer is this subscription (it has no other parts).
+  bool exchange_in_use_by_wait_set_state(void * pointer_to_subscription_part, bool in_use_state);
 
   void set_on_new_message_callback(std::function<void(size_t)> callback);
   void clear_on_new_message_callback();
+
+  /// Tells the wait set this subscription is in (none: nullptr) of every message queued.
+  void set_wait_set_notifier(std::shared_ptr<detail::ExecutorNotifier> notifier);
 
   /// Enters the subscription into the graph; transient-local history is queued right away.
   void register_in_graph();
@@ -73,6 +85,8 @@ private:
   std::mutex queue_mutex_;
   std::deque<std::pair<std::shared_ptr<const void>, rmw_message_info_t>> queue_;
   std::function<void(size_t)> on_new_message_callback_;
+  std::shared_ptr<detail::ExecutorNotifier> wait_set_notifier_;
+  std::shared_ptr<rcl_subscription_t> subscription_handle_;
   uint64_t reception_sequence_number_{0};
   std::atomic<bool> in_use_by_wait_set_{false};
 };

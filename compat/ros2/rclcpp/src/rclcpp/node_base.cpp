@@ -183,17 +183,15 @@ std::shared_ptr<const rcl_node_t> NodeBase::get_shared_rcl_node_handle() const
   return node_handle_;
 }
 
+// As in Humble's NodeBase: a weak pointer to every group ever created stays in the list, and
+// creating a group wakes no executor (adding an entity to it does).
 rclcpp::CallbackGroup::SharedPtr NodeBase::create_callback_group(
   rclcpp::CallbackGroupType group_type, bool automatically_add_to_executor_with_node)
 {
   auto group = std::make_shared<rclcpp::CallbackGroup>(
     group_type, automatically_add_to_executor_with_node);
-  {
-    std::lock_guard<std::mutex> lock(callback_groups_mutex_);
-    callback_groups_.push_back(group);
-  }
-  // An executor that holds this node picks up new automatically added groups when woken.
-  notify_guard_condition_.trigger();
+  std::lock_guard<std::mutex> lock(callback_groups_mutex_);
+  callback_groups_.push_back(group);
   return group;
 }
 
@@ -210,24 +208,14 @@ bool NodeBase::callback_group_in_node(rclcpp::CallbackGroup::SharedPtr group)
     [&group](const rclcpp::CallbackGroup::WeakPtr & weak) {return weak.lock() == group;});
 }
 
+// Runs under the node's lock, as in Humble: the function must not create a group on this node.
 void NodeBase::for_each_callback_group(const CallbackGroupFunction & func)
 {
-  std::vector<rclcpp::CallbackGroup::SharedPtr> groups;
-  {
-    std::lock_guard<std::mutex> lock(callback_groups_mutex_);
-    callback_groups_.erase(
-      std::remove_if(
-        callback_groups_.begin(), callback_groups_.end(),
-        [](const rclcpp::CallbackGroup::WeakPtr & weak) {return weak.expired();}),
-      callback_groups_.end());
-    for (const auto & weak : callback_groups_) {
-      if (auto group = weak.lock()) {
-        groups.push_back(group);
-      }
+  std::lock_guard<std::mutex> lock(callback_groups_mutex_);
+  for (const auto & weak : callback_groups_) {
+    if (auto group = weak.lock()) {
+      func(group);
     }
-  }
-  for (const auto & group : groups) {
-    func(group);
   }
 }
 

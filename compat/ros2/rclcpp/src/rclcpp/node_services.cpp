@@ -24,6 +24,7 @@ void NodeServices::add_client(
   auto target = group_in_node(node_base_, group, "client");
   client_base_ptr->attach_to_callback_group(target);
   target->add_client(client_base_ptr);
+  wake_executors_of(node_base_);
   client_base_ptr->register_in_graph();
 }
 
@@ -33,6 +34,7 @@ void NodeServices::add_service(
   auto target = group_in_node(node_base_, group, "service");
   service_base_ptr->attach_to_callback_group(target);
   target->add_service(service_base_ptr);
+  wake_executors_of(node_base_);
   service_base_ptr->register_in_graph();
 }
 

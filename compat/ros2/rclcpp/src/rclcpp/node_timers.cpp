@@ -24,6 +24,7 @@ void NodeTimers::add_timer(
   auto group = group_in_node(node_base_, callback_group, "timer");
   timer->attach_to_callback_group(group);
   group->add_timer(timer);
+  wake_executors_of(node_base_);
 }
 
 }  // namespace node_interfaces

@@ -48,6 +48,7 @@ void NodeTopics::add_subscription(
   auto group = group_in_node(node_base_, callback_group, "subscription");
   subscription->attach_to_callback_group(group);
   group->add_subscription(subscription);
+  wake_executors_of(node_base_);
   subscription->register_in_graph();
 }
 

@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
+#include "executor_notifier.hpp"
 #include "graph.hpp"
 #include "rclcpp/node_interfaces/node_base_interface.hpp"
 #include "rclcpp/publisher_base.hpp"
@@ -30,7 +32,8 @@ SubscriptionBase::SubscriptionBase(
   const std::string & message_type_name)
 : topic_name_(node_base->resolve_topic_or_service_name(topic_name, false)),
   node_fqn_(node_base->get_fully_qualified_name()), qos_(qos), message_type_(message_type),
-  message_type_name_(message_type_name)
+  message_type_name_(message_type_name),
+  subscription_handle_(std::make_shared<rcl_subscription_t>())
 {}
 
 SubscriptionBase::~SubscriptionBase()
@@ -58,9 +61,32 @@ bool SubscriptionBase::is_serialized() const
   return false;
 }
 
-bool SubscriptionBase::exchange_in_use_by_wait_set_state(bool in_use_state)
+std::shared_ptr<rcl_subscription_t> SubscriptionBase::get_subscription_handle()
 {
+  return subscription_handle_;
+}
+
+std::shared_ptr<const rcl_subscription_t> SubscriptionBase::get_subscription_handle() const
+{
+  return subscription_handle_;
+}
+
+bool SubscriptionBase::exchange_in_use_by_wait_set_state(
+  void * pointer_to_subscription_part, bool in_use_state)
+{
+  if (nullptr == pointer_to_subscription_part) {
+    throw std::invalid_argument("pointer_to_subscription_part is unexpectedly nullptr");
+  }
+  if (this != pointer_to_subscription_part) {
+    throw std::runtime_error("given pointer_to_subscription_part does not match any part");
+  }
   return in_use_by_wait_set_.exchange(in_use_state);
+}
+
+void SubscriptionBase::set_wait_set_notifier(std::shared_ptr<detail::ExecutorNotifier> notifier)
+{
+  std::lock_guard<std::mutex> lock(queue_mutex_);
+  wait_set_notifier_ = std::move(notifier);
 }
 
 void SubscriptionBase::set_on_new_message_callback(std::function<void(size_t)> callback)
@@ -100,6 +126,7 @@ const char * SubscriptionBase::get_node_fully_qualified_name() const
 
 void SubscriptionBase::deliver(std::shared_ptr<const void> message, const rmw_message_info_t & info)
 {
+  std::shared_ptr<detail::ExecutorNotifier> wait_set_notifier;
   {
     std::lock_guard<std::mutex> lock(queue_mutex_);
     rmw_message_info_t received = info;
@@ -113,6 +140,10 @@ void SubscriptionBase::deliver(std::shared_ptr<const void> message, const rmw_me
     if (on_new_message_callback_) {
       on_new_message_callback_(1);
     }
+    wait_set_notifier = wait_set_notifier_;
+  }
+  if (wait_set_notifier) {
+    wait_set_notifier->notify();
   }
   notify_callback_group();
 }

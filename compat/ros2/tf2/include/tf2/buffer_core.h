@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -88,8 +89,9 @@ public:
   // will because the time fell out of the cache (TransformFailure). Returns 0 when the
   // transform is available already (cb is not called) and 0xffffffffffffffff when it never
   // will be; otherwise a handle for cancelTransformableRequest. Callbacks run on the thread
-  // that called setTransform, after the tree lock is released, so they may look up
-  // transforms; cancelTransformableRequest waits for a callback that is running.
+  // that called setTransform under the request lock (not the tree lock): they may look up
+  // transforms, but adding or cancelling a request from one deadlocks, as in Humble, and
+  // cancelTransformableRequest waits for a callback that is running.
   TransformableRequestHandle addTransformableRequest(
     const TransformableCallback & cb, const std::string & target_frame,
     const std::string & source_frame, TimePoint time);
@@ -156,6 +158,8 @@ private:
     std::string * error_msg) const;
   std::string allFramesAsStringNoLock() const;
   bool isTooOldNoLock(CompactFrameID target_id, CompactFrameID source_id, TimePoint time) const;
+  // Set when the request can be answered now; empty while it still waits.
+  std::optional<TransformableResult> transformableResult(const TransformableRequest & request) const;
   void testTransformableRequests();
 
   mutable std::mutex frame_mutex_;
@@ -165,10 +169,10 @@ private:
   std::unordered_map<CompactFrameID, std::string> frame_authority_;
   tf2::Duration cache_time_;
 
-  // Taken before frame_mutex_ whenever both are held.
-  std::recursive_mutex transformable_requests_mutex_;
+  // Plain, as in Humble. Taken before frame_mutex_ whenever both are held.
+  std::mutex transformable_requests_mutex_;
   std::vector<TransformableRequest> transformable_requests_;
-  TransformableRequestHandle next_request_handle_{1};
+  std::atomic<TransformableRequestHandle> transformable_requests_counter_{0};
 
   std::atomic<bool> using_dedicated_thread_{false};
 };

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -114,15 +115,13 @@ public:
 
   void cancel(const TransformStampedFuture & ts_future) override;
 
+  // Unsynchronised, as in Humble: set it before the first waitForTransform.
   inline void setCreateTimerInterface(CreateTimerInterface::SharedPtr create_timer_interface)
   {
-    std::lock_guard<std::mutex> lock(async_mutex_);
     timer_interface_ = create_timer_interface;
   }
 
 private:
-  struct AsyncRequest;
-
   bool checkAndErrorDedicatedThreadPresent(std::string * errstr) const;
   void onTimeJump(const rcl_time_jump_t & jump);
   void getFrames(
@@ -135,11 +134,12 @@ private:
   void waitUntil(const std::function<bool()> & ready, const tf2::Duration & timeout) const;
   void wake() const;
 
-  void completeAsync(
-    const std::shared_ptr<AsyncRequest> & request, tf2::TransformableResult result);
-  void timeoutAsync(const std::shared_ptr<AsyncRequest> & request);
-  // Marks the request complete; false if something else completed it first.
-  bool finishAsync(const std::shared_ptr<AsyncRequest> & request, TransformStampedFuture & future);
+  // Removes the time-out timer of a request; false when the time-out has taken it already.
+  bool takeTimerOf(tf2::TransformableRequestHandle request_handle);
+  void timerCallback(
+    const TimerHandle & timer_handle,
+    std::shared_ptr<std::promise<geometry_msgs::msg::TransformStamped>> promise,
+    TransformStampedFuture future, TransformReadyCallback callback);
 
   rclcpp::Clock::SharedPtr clock_;
   rclcpp::Node::SharedPtr node_;
@@ -152,9 +152,9 @@ private:
   rclcpp::Context::SharedPtr context_;
   rclcpp::OnShutdownCallbackHandle shutdown_handle_;
 
-  std::mutex async_mutex_;
   CreateTimerInterface::SharedPtr timer_interface_;
-  std::map<tf2::TransformableRequestHandle, std::shared_ptr<AsyncRequest>> async_requests_;
+  std::mutex timer_to_request_map_mutex_;
+  std::map<TimerHandle, tf2::TransformableRequestHandle> timer_to_request_map_;
 };
 
 }  // namespace tf2_ros

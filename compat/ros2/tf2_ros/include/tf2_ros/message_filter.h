@@ -1,19 +1,18 @@
 // Holds stamped messages until every target frame can be transformed from the message's frame at
 // its stamp, then passes them on; drops them on queue overflow or when the transforms do not arrive
 // within the buffer time-out. Delivery happens on the thread that makes the transforms available,
-// or on the adding thread when they already are.
+// on the adding thread when they already are, or on the executor thread of the time-out timer.
 #ifndef TF2_ROS__MESSAGE_FILTER_H_
 #define TF2_ROS__MESSAGE_FILTER_H_
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -101,7 +100,7 @@ public:
     std::chrono::duration<TimeRepT, TimeT> buffer_timeout =
     std::chrono::duration<TimeRepT, TimeT>::max())
   : node_logging_(node_logging), node_clock_(node_clock), buffer_(buffer),
-    buffer_timeout_(toTf2Duration(buffer_timeout)), core_(std::make_shared<Core>(this, queue_size))
+    buffer_timeout_(toTf2Duration(buffer_timeout)), queue_size_(queue_size)
   {
     setTargetFrame(target_frame);
   }
@@ -130,24 +129,14 @@ public:
     connectInput(f);
   }
 
-  // Waits for deliveries running on other threads, so no callback runs once this returns.
+  // As in geometry2 0.25.8 it waits for nothing: the buffer's callbacks hold this filter's raw
+  // address, and cancelling only keeps out deliveries that have not started. A delivery from
+  // setTransform runs under the buffer's request lock that cancel takes, but a time-out delivery
+  // already running on an executor thread still reaches the destroyed filter.
   ~MessageFilter() override
   {
     message_connection_.disconnect();
-    std::list<PendingMessage> orphaned;
-    {
-      std::unique_lock<std::mutex> lock(core_->mutex);
-      core_->alive = false;
-      const auto self = std::this_thread::get_id();
-      core_->idle.wait(
-        lock, [&]() {
-          return std::all_of(
-            core_->active.begin(), core_->active.end(),
-            [&](const std::thread::id & id) {return id == self;});
-        });
-      orphaned.swap(core_->messages);
-    }
-    cancelRequests(buffer_, orphaned);
+    MessageFilter::clear();
   }
 
   template<class F>
@@ -189,23 +178,26 @@ public:
     time_tolerance_ = tolerance;
   }
 
-  // Drops every queued message and withdraws its pending transform requests.
+  // Withdraws the pending transform requests, then drops every queued message.
   void clear() override
   {
-    std::list<PendingMessage> dropped;
+    std::vector<TransformStampedFuture> pending;
     {
-      std::lock_guard<std::mutex> lock(core_->mutex);
-      dropped.swap(core_->messages);
+      std::lock_guard<std::mutex> lock(messages_mutex_);
+      for (const auto & message : messages_) {
+        pending.insert(pending.end(), message.futures.begin(), message.futures.end());
+      }
     }
-    cancelRequests(buffer_, dropped);
+    for (const auto & future : pending) {
+      buffer_.cancel(future);
+    }
+    std::lock_guard<std::mutex> lock(messages_mutex_);
+    messages_.clear();
   }
 
   void add(const MEvent & evt)
   {
-    // Locals only past this point where a synchronous delivery may have destroyed the filter.
-    const std::shared_ptr<Core> core = core_;
-    ActiveScope scope(*core);
-    if (!scope.entered() || !evt.getConstMessage()) {
+    if (!evt.getConstMessage()) {
       return;
     }
     V_string targets;
@@ -214,32 +206,25 @@ public:
     if (!prepare(evt, targets, times, frame_id)) {
       return;
     }
-    BufferT & buffer = buffer_;
-    const tf2::Duration timeout = buffer_timeout_;
-    const uint64_t id = core->enqueue(evt, frame_id, times.front(), targets.size() * times.size());
-    std::weak_ptr<Core> weak_core = core;
+    const uint64_t id = enqueue(evt, frame_id, times.front(), targets.size() * times.size());
     try {
       for (const auto & target : targets) {
         for (const auto & time : times) {
-          auto future = buffer.waitForTransform(
-            target, frame_id, time, timeout,
-            [weak_core, id](const TransformStampedFuture & ready) {
-              onTransformReady(weak_core, id, ready);
-            });
-          if (!core->remember(id, future)) {
-            buffer.cancel(future);
+          auto future = buffer_.waitForTransform(
+            target, frame_id, time, buffer_timeout_,
+            std::bind(&MessageFilter::transformReadyCallback, this, std::placeholders::_1, id));
+          if (!remember(id, future)) {
+            buffer_.cancel(future);
             return;
           }
         }
       }
     } catch (...) {
-      std::list<PendingMessage> failed = core->take(id);
-      cancelRequests(buffer, failed);
+      std::list<PendingMessage> failed = take(id);
+      cancelRequests(failed);
       throw;
     }
-    if (core->isAlive()) {
-      enforceQueueSize(id);
-    }
+    enforceQueueSize(id);
   }
 
   // Messages added directly are stamped as received now on the node's clock.
@@ -250,14 +235,14 @@ public:
 
   virtual void setQueueSize(uint32_t new_queue_size)
   {
-    std::lock_guard<std::mutex> lock(core_->mutex);
-    core_->queue_size = new_queue_size;
+    std::lock_guard<std::mutex> lock(messages_mutex_);
+    queue_size_ = new_queue_size;
   }
 
   virtual uint32_t getQueueSize()
   {
-    std::lock_guard<std::mutex> lock(core_->mutex);
-    return core_->queue_size;
+    std::lock_guard<std::mutex> lock(messages_mutex_);
+    return queue_size_;
   }
 
 private:
@@ -268,106 +253,49 @@ private:
     std::string frame_id;
     tf2::TimePoint stamp;
     size_t expected;
-    size_t succeeded;
+    size_t answered;
+    bool failed;
     std::vector<TransformStampedFuture> futures;
   };
 
-  // State shared with the callbacks handed to the buffer, which may outlive the filter.
-  struct Core
+  uint64_t enqueue(
+    const MEvent & evt, const std::string & frame_id, tf2::TimePoint stamp, size_t expected)
   {
-    Core(MessageFilter * filter, uint32_t size)
-    : owner(filter), queue_size(size) {}
+    std::lock_guard<std::mutex> lock(messages_mutex_);
+    const uint64_t id = next_id_++;
+    messages_.push_back(PendingMessage{id, evt, frame_id, stamp, expected, 0, false, {}});
+    return id;
+  }
 
-    uint64_t enqueue(
-      const MEvent & evt, const std::string & frame_id, tf2::TimePoint stamp, size_t expected)
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      const uint64_t id = next_id++;
-      messages.push_back(PendingMessage{id, evt, frame_id, stamp, expected, 0, {}});
-      return id;
-    }
-
-    bool remember(uint64_t id, const TransformStampedFuture & future)
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      auto it = find(id);
-      if (it == messages.end()) {
-        return false;
-      }
-      it->futures.push_back(future);
-      return true;
-    }
-
-    std::list<PendingMessage> take(uint64_t id)
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      std::list<PendingMessage> taken;
-      auto it = find(id);
-      if (it != messages.end()) {
-        taken.splice(taken.end(), messages, it);
-      }
-      return taken;
-    }
-
-    bool isAlive()
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      return alive;
-    }
-
-    typename std::list<PendingMessage>::iterator find(uint64_t id)
-    {
-      return std::find_if(
-        messages.begin(), messages.end(),
-        [id](const PendingMessage & pending) {return pending.id == id;});
-    }
-
-    MessageFilter * const owner;
-    std::mutex mutex;
-    std::condition_variable idle;
-    bool alive{true};
-    std::vector<std::thread::id> active;
-    std::list<PendingMessage> messages;
-    uint64_t next_id{0};
-    uint32_t queue_size;
-  };
-
-  // Marks the current thread as working inside the filter; entered only while the filter lives.
-  class ActiveScope
+  // False when the message is gone already (delivered, dropped or cleared).
+  bool remember(uint64_t id, const TransformStampedFuture & future)
   {
-public:
-    explicit ActiveScope(Core & core)
-    : core_(core)
-    {
-      std::lock_guard<std::mutex> lock(core_.mutex);
-      entered_ = core_.alive;
-      if (entered_) {
-        core_.active.push_back(std::this_thread::get_id());
-      }
+    std::lock_guard<std::mutex> lock(messages_mutex_);
+    auto it = find(id);
+    if (it == messages_.end()) {
+      return false;
     }
+    it->futures.push_back(future);
+    return true;
+  }
 
-    ~ActiveScope()
-    {
-      if (!entered_) {
-        return;
-      }
-      {
-        std::lock_guard<std::mutex> lock(core_.mutex);
-        auto it = std::find(core_.active.begin(), core_.active.end(), std::this_thread::get_id());
-        core_.active.erase(it);
-      }
-      core_.idle.notify_all();
+  std::list<PendingMessage> take(uint64_t id)
+  {
+    std::lock_guard<std::mutex> lock(messages_mutex_);
+    std::list<PendingMessage> taken;
+    auto it = find(id);
+    if (it != messages_.end()) {
+      taken.splice(taken.end(), messages_, it);
     }
+    return taken;
+  }
 
-    ActiveScope(const ActiveScope &) = delete;
-    ActiveScope & operator=(const ActiveScope &) = delete;
-
-    bool entered() const {return entered_;}
-
-private:
-    Core & core_;
-    bool entered_{false};
-  };
+  typename std::list<PendingMessage>::iterator find(uint64_t id)
+  {
+    return std::find_if(
+      messages_.begin(), messages_.end(),
+      [id](const PendingMessage & pending) {return pending.id == id;});
+  }
 
   template<typename TimeRepT, typename TimeT>
   static tf2::Duration toTf2Duration(std::chrono::duration<TimeRepT, TimeT> timeout)
@@ -403,25 +331,12 @@ private:
     }
   }
 
-  static void cancelRequests(BufferT & buffer, std::list<PendingMessage> & pending)
+  void cancelRequests(std::list<PendingMessage> & pending)
   {
     for (auto & message : pending) {
       for (const auto & future : message.futures) {
-        buffer.cancel(future);
+        buffer_.cancel(future);
       }
-    }
-  }
-
-  static void onTransformReady(
-    const std::weak_ptr<Core> & weak_core, uint64_t id, const TransformStampedFuture & future)
-  {
-    const auto core = weak_core.lock();
-    if (!core) {
-      return;
-    }
-    ActiveScope scope(*core);
-    if (scope.entered()) {
-      core->owner->transformReady(*core, id, future);
     }
   }
 
@@ -459,24 +374,26 @@ private:
     return true;
   }
 
-  void transformReady(Core & core, uint64_t id, const TransformStampedFuture & future)
+  // Every answer, success or failure, counts; the message is decided once all have come. Nothing
+  // is cancelled from here: a delivery from setTransform holds the buffer's request lock.
+  void transformReadyCallback(const TransformStampedFuture & future, uint64_t id)
   {
     const bool ok = succeeded(future);
     std::list<PendingMessage> finished;
     {
-      std::lock_guard<std::mutex> lock(core.mutex);
-      auto it = core.find(id);
-      if (it == core.messages.end()) {
+      std::lock_guard<std::mutex> lock(messages_mutex_);
+      auto it = find(id);
+      if (it == messages_.end()) {
         return;
       }
-      if (ok && ++it->succeeded < it->expected) {
+      it->failed = it->failed || !ok;
+      if (++it->answered < it->expected) {
         return;
       }
-      finished.splice(finished.end(), core.messages, it);
+      finished.splice(finished.end(), messages_, it);
     }
-    PendingMessage & message = finished.front();
-    if (!ok) {
-      cancelRequests(buffer_, finished);
+    const PendingMessage & message = finished.front();
+    if (message.failed) {
       messageDropped(message.event, filter_failure_reasons::OutTheBack);
     } else if (canTransformAll(message)) {
       this->signalMessage(message.event);
@@ -515,15 +432,15 @@ private:
   {
     std::list<PendingMessage> evicted;
     {
-      std::lock_guard<std::mutex> lock(core_->mutex);
-      if (core_->queue_size == 0 || core_->find(newest_id) == core_->messages.end()) {
+      std::lock_guard<std::mutex> lock(messages_mutex_);
+      if (queue_size_ == 0 || find(newest_id) == messages_.end()) {
         return;
       }
-      while (core_->messages.size() > core_->queue_size) {
-        evicted.splice(evicted.end(), core_->messages, core_->messages.begin());
+      while (messages_.size() > queue_size_) {
+        evicted.splice(evicted.end(), messages_, messages_.begin());
       }
     }
-    cancelRequests(buffer_, evicted);
+    cancelRequests(evicted);
     for (const auto & message : evicted) {
       messageDropped(message.event, filter_failure_reasons::QueueFull);
     }
@@ -551,7 +468,11 @@ private:
   rclcpp::Duration time_tolerance_{0, 0};
 
   message_filters::Connection message_connection_;
-  std::shared_ptr<Core> core_;
+
+  std::mutex messages_mutex_;
+  std::list<PendingMessage> messages_;
+  uint64_t next_id_{0};
+  uint32_t queue_size_;
 };
 
 }  // namespace tf2_ros
