@@ -17,7 +17,6 @@
 #include "tf2_ros/static_transform_broadcaster.h"
 #include "visualization_msgs/msg/marker_array.hpp"
 
-#include "test_camera_frames.hpp"
 #include "test_gridmap_ros_support.hpp"
 #include "quorvane_nav2_gridmap/gridmap_ros.hpp"
 

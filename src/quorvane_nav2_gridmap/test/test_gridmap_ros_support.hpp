@@ -9,6 +9,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -25,6 +26,7 @@
 
 #include <spdlog/sinks/base_sink.h>
 
+#include "builtin_interfaces/msg/time.hpp"
 #include "nav2_costmap_2d/costmap_2d.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "quorvane_protocol/msg/semantic_point_cloud.hpp"
@@ -209,23 +211,35 @@ private:
   std::shared_ptr<rclcpp::Publisher<nav_msgs::msg::OccupancyGrid>> publisher_;
 };
 
-// A camera frame of one wall point at (x, y, z) of `frame`, stamped now.
+// A camera frame of one sub-cloud of category 300 (a wall: bit 0x4 of the obstacle-type grid)
+// holding `points`, given in `frame`.
 inline quorvane_protocol::msg::SemanticPointCloud wallFrame(
-  const std::string & frame, float x, float y, float z)
+  const std::string & frame, const builtin_interfaces::msg::Time & stamp,
+  const std::vector<std::array<float, 3>> & points)
 {
   quorvane_protocol::msg::SemanticPointCloud message;
   message.header.frame_id = frame;
-  message.header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
+  message.header.stamp = stamp;
   message.clouds.resize(1);
   message.clouds[0].category = 300;
   sensor_msgs::PointCloud2Modifier modifier(message.clouds[0].cloud);
   modifier.setPointCloud2FieldsByString(1, "xyz");
-  modifier.resize(1);
+  modifier.resize(points.size());
   sensor_msgs::PointCloud2Iterator<float> point(message.clouds[0].cloud, "x");
-  point[0] = x;
-  point[1] = y;
-  point[2] = z;
+  for (const auto & xyz : points) {
+    point[0] = xyz[0];
+    point[1] = xyz[1];
+    point[2] = xyz[2];
+    ++point;
+  }
   return message;
+}
+
+// A camera frame of one wall point at (x, y, z) of `frame`, stamped now.
+inline quorvane_protocol::msg::SemanticPointCloud wallFrame(
+  const std::string & frame, float x, float y, float z)
+{
+  return wallFrame(frame, rclcpp::Clock(RCL_SYSTEM_TIME).now(), {{x, y, z}});
 }
 
 // A host's executor spinning nodes on a thread of its own for as long as it lives, as the README

@@ -17,7 +17,6 @@
 #include "tf2_ros/static_transform_broadcaster.h"
 #include "tf2_ros/transform_broadcaster.h"
 
-#include "test_camera_frames.hpp"
 #include "test_gridmap_ros_support.hpp"
 #include "quorvane_nav2_gridmap/gridmap_ros.hpp"
 

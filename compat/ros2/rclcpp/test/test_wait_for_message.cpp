@@ -52,14 +52,22 @@ TEST_F(WaitForMessageTest, ReturnsTheNextMessageOnTheTopic)
   EXPECT_EQ(out.data, "hello");
 }
 
-TEST_F(WaitForMessageTest, WorksWhileTheNodeIsSpun)
+// Humble's node overload subscribes in the node's default group, which an executor spinning the
+// node races for the message; a subscription in a group no executor takes is left to the wait.
+TEST_F(WaitForMessageTest, WorksWhileTheNodeIsSpunOnASubscriptionNoExecutorTakes)
 {
+  rclcpp::SubscriptionOptions options;
+  options.callback_group =
+    node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
+  auto subscription = node_->create_subscription<String>(
+    "/wait_topic", 1, [](const std::shared_ptr<const String>) {}, options);
   rclcpp::executors::SingleThreadedExecutor executor;
   executor.add_node(node_);
   std::thread spinner([&executor]() {executor.spin();});
   publish_later("spun");
   String out;
-  EXPECT_TRUE(rclcpp::wait_for_message(out, node_, "/wait_topic", 10s));
+  EXPECT_TRUE(
+    rclcpp::wait_for_message(out, subscription, node_->get_node_options().context(), 10s));
   EXPECT_EQ(out.data, "spun");
   executor.cancel();
   spinner.join();

@@ -60,12 +60,10 @@ bool wait_for_message(
   MsgT & out, rclcpp::Node::SharedPtr node, const std::string & topic,
   std::chrono::duration<Rep, Period> time_to_wait = std::chrono::duration<Rep, Period>(-1))
 {
-  // A group no executor takes keeps the message for this wait even while the node is spun.
-  rclcpp::SubscriptionOptions options;
-  options.callback_group = node->create_callback_group(
-    rclcpp::CallbackGroupType::MutuallyExclusive, false);
+  // Humble subscribes in the node's default group: an executor spinning the node races this wait
+  // for the message.
   auto subscription = node->create_subscription<MsgT>(
-    topic, 1, [](const std::shared_ptr<const MsgT>) {}, options);
+    topic, 1, [](const std::shared_ptr<const MsgT>) {});
   return wait_for_message<MsgT, Rep, Period>(
     out, subscription, node->get_node_options().context(), time_to_wait);
 }
