@@ -89,11 +89,7 @@ protected:
   {
     auto publisher = peer_->create_publisher<sensor_msgs::msg::CameraInfo>(topic, 10);
     camera_info_thread_ = std::thread([this, publisher] {
-        sensor_msgs::msg::CameraInfo info;
-        info.header.frame_id = "camera";
-        info.width = 640;
-        info.height = 480;
-        info.p = {500.0, 0.0, 320.0, 0.0, 0.0, 500.0, 240.0, 0.0, 0.0, 0.0, 1.0, 0.0};
+        const auto info = gridmap_test::vgaCameraInfo("camera");
         while (!stop_camera_info_) {
           publisher->publish(info);
           std::this_thread::sleep_for(std::chrono::milliseconds(10));

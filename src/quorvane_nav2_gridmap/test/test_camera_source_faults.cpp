@@ -53,16 +53,10 @@ const auto * const kRos = ::testing::AddGlobalTestEnvironment(
       "too_fine",
       "        frustum_theta_resolution: 0.0001\n        frustum_r_resolution: 0.0001\n")));
 
-// A VGA camera of 65 degrees across; all zeros is what an uncalibrated driver sends.
+// A VGA camera of 65 degrees across.
 CameraInfo vgaCamera(double focal_length = 500.0)
 {
-  CameraInfo info;
-  info.header.frame_id = "camera_optical";
-  info.header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
-  info.width = 640;
-  info.height = 480;
-  info.p = {focal_length, 0.0, 320.0, 0.0, 0.0, focal_length, 240.0, 0.0, 0.0, 0.0, 1.0, 0.0};
-  return info;
+  return gridmap_test::vgaCameraInfo("camera_optical", focal_length);
 }
 
 // One wall point (category 300) at (x, y, 0.5) of the map, stamped now.

@@ -274,11 +274,7 @@ protected:
     auto info_publisher =
       helper_->create_publisher<sensor_msgs::msg::CameraInfo>("/" + name + "/camera_info", 1);
     std::thread camera([&camera_on, &infos_sent, &info_publisher] {
-        sensor_msgs::msg::CameraInfo info;
-        info.header.frame_id = "camera_optical";
-        info.width = 640;
-        info.height = 480;
-        info.p = {320.0, 0.0, 320.0, 0.0, 0.0, 320.0, 240.0, 0.0, 0.0, 0.0, 1.0, 0.0};
+        const auto info = gridmap_test::vgaCameraInfo("camera_optical", 320.0);
         while (camera_on) {
           info_publisher->publish(info);
           ++infos_sent;
@@ -404,11 +400,7 @@ TEST_F(GridObstacleTypeCameraTest, FrustumTraceTopicsPublishOnTheUpdatesOfAnActi
 
 TEST_F(GridObstacleTypeCameraTest, FrustumIsBuiltFromTheFirstCameraInfoWhileTheHostSpins)
 {
-  sensor_msgs::msg::CameraInfo info;
-  info.header.frame_id = "camera_optical";
-  info.width = 640;
-  info.height = 480;
-  info.p = {320.0, 0.0, 320.0, 0.0, 0.0, 320.0, 240.0, 0.0, 0.0, 0.0, 1.0, 0.0};
+  const auto info = gridmap_test::vgaCameraInfo("camera_optical", 320.0);
   auto clouds = helper_->create_publisher<SemanticPointCloud>("/waiting/cloud", 10);
   auto info_publisher =
     helper_->create_publisher<sensor_msgs::msg::CameraInfo>("/waiting/camera_info", 1);

@@ -152,11 +152,7 @@ TEST(GridMapROSMultiThreadedHostTest, ConfigureCyclesRaceWithNoCallbackRequestOr
     camera_node->create_publisher<sensor_msgs::msg::CameraInfo>("/cycled/camera_info", 1);
   std::atomic<bool> streaming{true};
   std::thread camera([&] {
-      sensor_msgs::msg::CameraInfo info;
-      info.header.frame_id = "camera_link";
-      info.width = 640;
-      info.height = 480;
-      info.p = {500.0, 0.0, 320.0, 0.0, 0.0, 500.0, 240.0, 0.0, 0.0, 0.0, 1.0, 0.0};
+      const auto info = gridmap_test::vgaCameraInfo("camera_link");
       // One wall point at (1, 1, 0.5) of the camera, which stands at (1, 0) of the map.
       while (streaming) {
         for (const auto & source : sources) {

@@ -31,6 +31,7 @@
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "quorvane_protocol/msg/semantic_point_cloud.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "sensor_msgs/msg/camera_info.hpp"
 #include "sensor_msgs/point_cloud2_iterator.hpp"
 
 #include "quorvane_nav2_gridmap/logger.hpp"
@@ -240,6 +241,20 @@ inline quorvane_protocol::msg::SemanticPointCloud wallFrame(
   const std::string & frame, float x, float y, float z)
 {
   return wallFrame(frame, rclcpp::Clock(RCL_SYSTEM_TIME).now(), {{x, y, z}});
+}
+
+// The CameraInfo of a VGA camera in `frame` (principal point at the image centre), stamped now;
+// all zeros is what an uncalibrated driver sends.
+inline sensor_msgs::msg::CameraInfo vgaCameraInfo(
+  const std::string & frame, double focal_length = 500.0)
+{
+  sensor_msgs::msg::CameraInfo info;
+  info.header.frame_id = frame;
+  info.header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
+  info.width = 640;
+  info.height = 480;
+  info.p = {focal_length, 0.0, 320.0, 0.0, 0.0, focal_length, 240.0, 0.0, 0.0, 0.0, 1.0, 0.0};
+  return info;
 }
 
 // A host's executor spinning nodes on a thread of its own for as long as it lives, as the README
