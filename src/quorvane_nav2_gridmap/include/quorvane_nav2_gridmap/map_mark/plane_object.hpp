@@ -157,6 +157,20 @@ public:
 
   // The zone at `resolution` metres per cell; the cached grid while the resolution is unchanged.
   virtual std::shared_ptr<semantic_map::Gridmap<bool>> getGrid(double resolution) = 0;
+  // The box the zone's elements cover; empty when they cover nothing.
+  virtual std::optional<ZoneExtent> extent() const = 0;
+
+  // The cells getGrid(resolution) holds, known without drawing the zone: a load charges them to
+  // its budget before it rasterises.
+  std::size_t gridCells(double resolution) const
+  {
+    const std::optional<ZoneExtent> box = extent();
+    if (!box || (desc_type == static_cast<std::uint32_t>(DescType::BLOCK) && box->isFlat())) {
+      return 0;
+    }
+    const std::optional<ZoneExtent::GridShape> shape = box->gridShape(resolution, area_);
+    return shape ? shape->cells() : 0;
+  }
 
   // Limits every later grid to `area` (the map image): a robot never reaches beyond it, and a
   // zone drawn far past it would otherwise cost a grid as large as itself.
@@ -210,11 +224,11 @@ public:
     if (hasGridAt(resolution)) {
       return grid;
     }
-    const std::optional<ZoneExtent> extent = ZoneExtent::ofDiscs(points);
-    if (!extent) {
+    const std::optional<ZoneExtent> box = extent();
+    if (!box) {
       return cacheEmptyGrid(resolution);
     }
-    grid = makeGrid(*extent, resolution);
+    grid = makeGrid(*box, resolution);
     if (!grid) {
       QLOG_WARN("Zone id {} can not be rasterised at resolution {}", id, resolution);
       return cacheEmptyGrid(resolution);
@@ -224,6 +238,8 @@ public:
     }
     return grid;
   }
+
+  std::optional<ZoneExtent> extent() const override {return ZoneExtent::ofDiscs(points);}
 
 private:
   // Only the lattice offsets whose samples fall on the grid are visited, so a disc far larger
@@ -300,13 +316,13 @@ public:
     if (hasGridAt(resolution)) {
       return grid;
     }
-    const std::optional<ZoneExtent> extent = ZoneExtent::ofVertices(points);
-    if (!extent || extent->isFlat()) {
+    const std::optional<ZoneExtent> box = extent();
+    if (!box || box->isFlat()) {
       cacheEmptyGrid(resolution);
       QLOG_WARN("Block id {} can not create a valid cache", id);
       return grid;
     }
-    grid = makeGrid(*extent, resolution);
+    grid = makeGrid(*box, resolution);
     if (!grid) {
       QLOG_WARN("Zone id {} can not be rasterised at resolution {}", id, resolution);
       return cacheEmptyGrid(resolution);
@@ -316,6 +332,8 @@ public:
     outline.fillRows();
     return grid;
   }
+
+  std::optional<ZoneExtent> extent() const override {return ZoneExtent::ofVertices(points);}
 
 private:
   struct Cell
@@ -537,9 +555,7 @@ inline ZoneExtent imageArea(const PixelToMap & frame, std::optional<std::uint32_
 // zone that reaches beyond the image keeps only its part on the image, also after a WARN.
 inline bool keepOnImage(Base & zone, const ZoneExtent & image_area)
 {
-  const std::optional<ZoneExtent> extent =
-    zone.desc_type == static_cast<std::uint32_t>(DescType::CIRCLE_LIST) ?
-    ZoneExtent::ofDiscs(zone.getPoints()) : ZoneExtent::ofVertices(zone.getPoints());
+  const std::optional<ZoneExtent> extent = zone.extent();
   if (!extent || !extent->finite || extent->within(image_area)) {
     return true;
   }
@@ -650,9 +666,11 @@ inline std::vector<Zones> PlaneObjectFactory(
       }
       // The rest of the file is still read after a refusal, so that a malformed zone discards it
       // as ever.
-      if (!budget.admit(entry->zone->getGrid(meta->resolution)->cellCount(), entry->zone->id)) {
+      if (!budget.admit(entry->zone->gridCells(meta->resolution), entry->zone->id)) {
         continue;
       }
+      // Zones leave the factory drawn; a refused one is never drawn.
+      entry->zone->getGrid(meta->resolution);
       if (entry->zone->desc_type == static_cast<std::uint32_t>(DescType::CIRCLE_LIST)) {
         QLOG_INFO(
           "PlaneObjectFactory add mark type {} desctype CIRCLE_LIST, id {}", entry->type_text,

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -73,23 +74,33 @@ struct ZoneExtent
            max_y <= other.max_y;
   }
 
-  // An all-false grid over the box at `resolution`, with one cell of margin below and at least
-  // one above; null when the resolution or the box makes that grid meaningless or oversized.
-  // With `clip`, only the cells of that grid that meet the clip box are kept: the cells keep
-  // their places on the map, and the cost stays bounded by the clip box, however far the zone
-  // reaches beyond it.
-  std::shared_ptr<semantic_map::Gridmap<bool>> makeGrid(
+  // The size and place of a grid over the box.
+  struct GridShape
+  {
+    std::uint32_t columns;
+    std::uint32_t rows;
+    double origin_x;
+    double origin_y;
+
+    std::size_t cells() const {return static_cast<std::size_t>(columns) * rows;}
+  };
+
+  // The grid over the box at `resolution`, with one cell of margin below and at least one above;
+  // empty when the resolution or the box makes that grid meaningless or oversized. With `clip`,
+  // only the cells of that grid that meet the clip box are kept: the cells keep their places on
+  // the map, and the cost stays bounded by the clip box, however far the zone reaches beyond it.
+  std::optional<GridShape> gridShape(
     double resolution, const std::optional<ZoneExtent> & clip = std::nullopt) const
   {
     if (!finite || !(resolution > 0.0) || !std::isfinite(resolution)) {
-      return nullptr;
+      return std::nullopt;
     }
     const double columns = std::trunc((max_x - min_x) / resolution) + 3.0;
     const double rows = std::trunc((max_y - min_y) / resolution) + 3.0;
     const double origin_x = min_x - resolution;
     const double origin_y = min_y - resolution;
     if (!std::isfinite(columns) || !std::isfinite(rows)) {
-      return nullptr;
+      return std::nullopt;
     }
     double first_column = 0.0;
     double last_column = columns - 1.0;
@@ -101,17 +112,29 @@ struct ZoneExtent
       first_row = std::max(first_row, std::floor((clip->min_y - origin_y) / resolution));
       last_row = std::min(last_row, std::floor((clip->max_y - origin_y) / resolution));
       if (!(first_column <= last_column && first_row <= last_row)) {
-        return std::make_shared<semantic_map::Gridmap<bool>>(0, 0, resolution, 0.0, 0.0);
+        return GridShape{0, 0, 0.0, 0.0};
       }
     }
     const double kept_columns = last_column - first_column + 1.0;
     const double kept_rows = last_row - first_row + 1.0;
     if (kept_columns * kept_rows > kMaxCells) {
+      return std::nullopt;
+    }
+    return GridShape{
+      static_cast<std::uint32_t>(kept_columns), static_cast<std::uint32_t>(kept_rows),
+      origin_x + first_column * resolution, origin_y + first_row * resolution};
+  }
+
+  // An all-false grid of gridShape(); null where that is empty.
+  std::shared_ptr<semantic_map::Gridmap<bool>> makeGrid(
+    double resolution, const std::optional<ZoneExtent> & clip = std::nullopt) const
+  {
+    const std::optional<GridShape> shape = gridShape(resolution, clip);
+    if (!shape) {
       return nullptr;
     }
     return std::make_shared<semantic_map::Gridmap<bool>>(
-      static_cast<std::uint32_t>(kept_columns), static_cast<std::uint32_t>(kept_rows), resolution,
-      origin_x + first_column * resolution, origin_y + first_row * resolution);
+      shape->columns, shape->rows, resolution, shape->origin_x, shape->origin_y);
   }
 
 private:
