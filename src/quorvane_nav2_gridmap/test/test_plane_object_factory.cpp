@@ -141,6 +141,33 @@ TEST_F(PlaneObjectFactoryTest, BuildsTheBlocksOfTheRequestedType)
       {info("PlaneObjectFactory add mark type priority passage desctype BLOCK, id p1")}));
 }
 
+// The zone file is read event by event; what YAML allows beyond plain lists reads as yaml-cpp
+// reads it: anchors and aliases (a zone, a vertex, the whole list), the first of two equal keys,
+// quoted and tagged numbers, bytes that are not UTF-8, and nothing after the first document.
+TEST_F(PlaneObjectFactoryTest, ZoneFilesReadAsAWholeDocumentReads)
+{
+  const std::string zone =
+    "{type: priority passage, type: forbidden, desctype: block, id: a1, rectangle: [*corner, "
+    "{x: \"40\", y: !!str 400}, {x: 40, y: 380}, {x: 0, y: 380}]}";
+  for (const std::string & zones : std::vector<std::string>{
+      "corner: &corner {x: 0, y: 400}\neditlayout:\n  - &zone " + zone + "\n  - *zone\n",
+      "corner: &corner {x: 0, y: 400}\nlist: &list\n  - " + zone + "\n  - " + zone +
+      "\neditlayout: *list\n",
+      "# caf\xe9\ncorner: &corner {x: 0, y: 400}\neditlayout: [" + zone + ", " + zone + "]\n" +
+      "---\neditlayout: [\n"})
+  {
+    directory_.write("m1/mark.yaml", zones);
+    const auto read = load(5);
+    ASSERT_EQ(read.size(), 2u) << zones;
+    for (const auto & passage : read) {
+      EXPECT_EQ(passage->id, "a1");
+      ASSERT_EQ(passage->getPoints().size(), 4u);
+      expectPoint(passage->getPoints()[0], -10.0, -5.0, 0.0);
+      expectPoint(passage->getPoints()[1], -8.0, -5.0, 0.0);
+    }
+  }
+}
+
 // An empty block is a zone, not a failure: its grid has no cells and says so.
 TEST_F(PlaneObjectFactoryTest, TypeZeroSelectsTheUnknownTypeTexts)
 {
