@@ -205,7 +205,7 @@ TEST_F(GridMapROSConfigureTest, ValuesWithoutAMeaningFailTheConfigureNamingParam
   EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
 }
 
-TEST_F(GridMapROSConfigureTest, ValuesTheCameraReplacesAndAMissingMapDirectoryAreSaidAtConfigure)
+TEST_F(GridMapROSConfigureTest, CameraValuesTheFrustumReplacesAreSaidAtConfigure)
 {
   auto node = std::make_shared<GridMapROS>("lenient", "");
   EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
@@ -213,6 +213,13 @@ TEST_F(GridMapROSConfigureTest, ValuesTheCameraReplacesAndAMissingMapDirectoryAr
   EXPECT_TRUE(anyLineHas(warnings, {"obstacle.front.frustum_theta_resolution is -0.1", "0.0881"}));
   EXPECT_TRUE(anyLineHas(warnings, {"obstacle.front.frustum_r_resolution is 0", "0.05"}));
   EXPECT_TRUE(anyLineHas(warnings, {"obstacle.front.max_detect_distance is 2", "clears nothing"}));
+}
+
+TEST_F(GridMapROSConfigureTest, AMissingMapDirectoryIsNamedAtConfigure)
+{
+  auto node = std::make_shared<GridMapROS>("lenient", "");
+  EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
+  const auto warnings = sink_->linesAt(spdlog::level::warn);
   EXPECT_TRUE(anyLineHas(warnings, {"/nonexistent/quorvane/maps", "obstacle.map_path_str"}));
 }
 
