@@ -58,7 +58,7 @@ bool ZoneWindow::follow(
   if (same_size && x == x_ && y == y_) {
     return false;
   }
-  if (same_size && std::llabs(x - x_) < width_ && std::llabs(y - y_) < height_) {
+  if (same_size && std::abs(x - x_) < width_ && std::abs(y - y_) < height_) {
     shift(layer, to);
     return true;
   }
@@ -104,7 +104,7 @@ void ZoneWindow::shift(const ZoneLayer & layer, const Rect & to)
   // before it is overwritten.
   const std::int64_t dx = to.x - from.x;
   const std::int64_t dy = to.y - from.y;
-  const auto kept_width = static_cast<std::size_t>(width_ - std::llabs(dx));
+  const auto kept_width = static_cast<std::size_t>(width_ - std::abs(dx));
   const auto move_row = [this, dx, dy, kept_width](std::int64_t row) {
       const std::int64_t source = row + dy;
       if (source < 0 || source >= height_) {

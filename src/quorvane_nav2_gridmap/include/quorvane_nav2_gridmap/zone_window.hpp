@@ -25,10 +25,12 @@ public:
   // Forgets what it covers, as after the layer it followed was replaced.
   void reset();
 
-  // The coverage bits of window cell (mx, my), which must lie in the window.
+  // The coverage bits of window cell (mx, my); none outside the window or before it follows one.
   std::uint8_t at(unsigned int mx, unsigned int my) const
   {
-    return cells_.empty() ? 0 : cells_[static_cast<std::size_t>(my) * width_ + mx];
+    const bool inside = !cells_.empty() && static_cast<std::int64_t>(mx) < width_ &&
+      static_cast<std::int64_t>(my) < height_;
+    return inside ? cells_[static_cast<std::size_t>(my) * width_ + mx] : 0;
   }
   std::uint64_t narrowCorridorCells() const {return counts_[ZoneLayer::kNarrowCorridor];}
   std::uint64_t priorityPassageCells() const {return counts_[ZoneLayer::kPriorityPassage];}

@@ -12,6 +12,10 @@ namespace plane_object
 namespace
 {
 
+// Nodes are read here nested at most this deep, well within what yaml-cpp's own guard allows:
+// a deeper text, which would exhaust the stack, is left to yaml-cpp to decide on.
+constexpr int kMaxDepth = 1000;
+
 std::string textOf(const yaml_char_t * text, std::size_t length)
 {
   return std::string(reinterpret_cast<const char *>(text), length);
@@ -109,10 +113,14 @@ private:
   {
     // The anchor's name is copied out before the next event replaces this one.
     const std::string name = anchor != nullptr ? anchorOf(anchor) : std::string();
+    if (++depth_ > kMaxDepth) {
+      throw ZoneFileUnreadable("the text nests its nodes too deep");
+    }
     std::vector<StreamedNode> children;
     while (next().type != end) {
       children.push_back(node());
     }
+    --depth_;
     StreamedNode result = StreamedNode::collection(kind, std::move(children));
     if (anchor != nullptr) {
       anchors_[name] = result;
@@ -131,6 +139,7 @@ private:
   yaml_parser_t parser_{};
   yaml_event_t event_{};
   bool has_event_{false};
+  int depth_{0};
   std::map<std::string, StreamedNode> anchors_;
 };
 
