@@ -26,6 +26,7 @@ quiet_event_handlers=(
 # Options every building script takes; the rest of the arguments go to colcon.
 flavour=""
 compiler="gcc"
+humble_dir=""
 colcon_args=()
 parse_build_options() {
   while [ $# -gt 0 ]; do
@@ -38,9 +39,30 @@ parse_build_options() {
         esac
         ;;
       --compiler) compiler="${2:?--compiler needs gcc or clang}"; shift 2 ;;
+      --humble)
+        humble_dir="$(resolve_humble_dir "${2:-}")" || return 2
+        shift 2
+        ;;
       *) colcon_args+=("$1"); shift ;;
     esac
   done
+}
+
+# The absolute path of a folder holding Humble's own tf2, tf2_ros and message_filters sources, or a
+# message saying what is missing.
+resolve_humble_dir() {
+  local dir="$1" pkg
+  if [ -z "$dir" ]; then
+    echo "--humble needs a folder holding Humble's tf2, tf2_ros and message_filters sources" >&2
+    return 2
+  fi
+  for pkg in tf2 tf2_ros message_filters; do
+    if [ ! -f "$dir/$pkg/CMakeLists.txt" ]; then
+      echo "--humble $dir: no $pkg/CMakeLists.txt there (expected Humble's tf2, tf2_ros and message_filters)" >&2
+      return 2
+    fi
+  done
+  (cd "$dir" && pwd)
 }
 
 # Answers --help/-h at once, before anything is installed or built: prints the leading comment
@@ -59,8 +81,10 @@ exit_with_usage_if_asked() {
 # "" (plain RelWithDebInfo), "address" (ASan + UBSan), "thread" (TSan) or "release" (Release
 # without tests, for the benchmarks, in build-bench/), built with the
 # compiler given ("gcc", the default, or "clang"; clang builds treat every warning as an error).
+# A third argument names a folder of Humble's own tf2, tf2_ros and message_filters, built in place of
+# the stand-ins of those names, in build-humble*/ and install-humble*/.
 configure_flavour() {
-  local flavour="$1" compiler="${2:-gcc}" f=""
+  local flavour="$1" compiler="${2:-gcc}" humble="${3:-}" f=""
   case "$flavour" in
     "")
       build_base="$repo_root/build"; install_base="$repo_root/install"
@@ -85,6 +109,11 @@ configure_flavour() {
       return 2
       ;;
   esac
+  if [ -n "$humble" ]; then
+    build_base="$repo_root/build-humble${build_base#"$repo_root"/build}"
+    install_base="$repo_root/install-humble${install_base#"$repo_root"/install}"
+    flavour_args+=("-DQUORVANE_HUMBLE_DIR=$humble")
+  fi
   local cflags="$f"
   case "$compiler" in
     gcc) ;;
@@ -138,8 +167,8 @@ print_failed_logs() {
 
 # Builds the whole workspace (or the packages colcon's arguments select) for a flavour.
 build_workspace() {
-  local flavour="$1" compiler="$2"; shift 2
-  configure_flavour "$flavour" "$compiler"
+  local flavour="$1" compiler="$2" humble="$3"; shift 3
+  configure_flavour "$flavour" "$compiler" "$humble"
   cd "$repo_root" || return
   if ! run_colcon build \
     --base-paths src compat \

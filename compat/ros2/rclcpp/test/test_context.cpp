@@ -178,6 +178,8 @@ TEST_F(ContextTest, InitAndRemoveRosArgumentsReturnsTheRest)
 
 TEST_F(ContextTest, UnsupportedRosArgumentsFailLoudly)
 {
-  const char * argv[] = {"prog", "--ros-args", "-r", "a:=b"};
-  EXPECT_THROW(rclcpp::init(4, argv), std::logic_error);
+  const char * topic_remap[] = {"prog", "--ros-args", "-r", "a:=b"};
+  EXPECT_THROW(rclcpp::init(4, topic_remap), std::logic_error);
+  const char * enclave[] = {"prog", "--ros-args", "-e", "/secure"};
+  EXPECT_THROW(rclcpp::init(4, enclave), std::logic_error);
 }

@@ -53,6 +53,27 @@ TEST_F(NodeTest, CreatingANodeWithoutInitThrowsRclError)
   }
 }
 
+TEST_F(NodeTest, NodeNameAndNamespaceRemapsApplyOwnRulesBeforeTheProcesses)
+{
+  const char * argv[] = {"prog", "--ros-args", "-r", "__node:=everyone", "--remap",
+    "talker:__ns:=/robot"};
+  rclcpp::shutdown();
+  rclcpp::init(6, argv);
+  EXPECT_STREQ(rclcpp::Node("talker").get_fully_qualified_name(), "/robot/everyone");
+  EXPECT_STREQ(rclcpp::Node("other", "/x").get_fully_qualified_name(), "/x/everyone");
+  // A node's own rule wins over the process's, as TransformListener relies on to name its node.
+  rclcpp::NodeOptions own;
+  own.arguments({"--ros-args", "-r", "__node:=listener_impl_1", "-r", "__ns:=/tf"});
+  EXPECT_STREQ(rclcpp::Node("_", own).get_fully_qualified_name(), "/tf/listener_impl_1");
+  own.use_global_arguments(false).arguments({"--ros-args", "-r", "__name:=alias"});
+  EXPECT_STREQ(rclcpp::Node("talker", own).get_fully_qualified_name(), "/alias");
+  rclcpp::NodeOptions malformed;
+  malformed.arguments({"--ros-args", "-r", "__ns:=relative"});
+  EXPECT_THROW(rclcpp::Node("n", malformed), rclcpp::exceptions::RCLInvalidROSArgsError);
+  malformed.arguments({"--ros-args", "-r", "__node:=9lives"});
+  EXPECT_THROW(rclcpp::Node("n", malformed), rclcpp::exceptions::RCLInvalidROSArgsError);
+}
+
 TEST_F(NodeTest, TopicNamesResolveAgainstTheNamespace)
 {
   auto node = std::make_shared<rclcpp::Node>("talker", "ns");

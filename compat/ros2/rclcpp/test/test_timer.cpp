@@ -88,6 +88,21 @@ TEST_F(TimerTest, CallbackMayTakeTheTimer)
   EXPECT_EQ(calls.load(), 2);
 }
 
+TEST_F(TimerTest, LargestPeriodNeverComesDue)
+{
+  auto node = std::make_shared<rclcpp::Node>("timers");
+  std::atomic<int> calls{0};
+  auto timer = rclcpp::create_timer(
+    node, node->get_clock(), rclcpp::Duration(std::chrono::nanoseconds::max()),
+    [&calls]() {++calls;});
+  spin(node);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(calls.load(), 0);
+  EXPECT_GT(timer->time_until_trigger(), std::chrono::hours(24 * 365));
+  timer->reset();
+  EXPECT_GT(timer->time_until_trigger(), std::chrono::hours(24 * 365));
+}
+
 TEST_F(TimerTest, InvalidPeriodsAreRejected)
 {
   auto node = std::make_shared<rclcpp::Node>("timers");

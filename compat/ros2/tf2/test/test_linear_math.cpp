@@ -99,9 +99,11 @@ TEST_F(LinearMathTest, SlerpHalfwayAndShortestPath)
   expectSameRotation(a.slerp(b, 0.5), rpy(0, 0, 0.6));
   expectSameRotation(tf2::slerp(a, b, 0.0), a);
   expectSameRotation(tf2::slerp(a, b, 1.0), b);
-  // -b is the same rotation; slerp must still take the short way.
-  expectSameRotation(a.slerp(-b, 0.5), rpy(0, 0, 0.6));
-  EXPECT_NEAR(a.angleShortestPath(-b), 0.8, 1e-12);
+  // -b is the same rotation; slerp must still take the short way. (Humble declares unary minus
+  // both as a member and as a free function, so `-b` is ambiguous there.)
+  const Quaternion minus_b = b * -1.0;
+  expectSameRotation(a.slerp(minus_b, 0.5), rpy(0, 0, 0.6));
+  EXPECT_NEAR(a.angleShortestPath(minus_b), 0.8, 1e-12);
 }
 
 TEST_F(LinearMathTest, ShortestArcMapsOneDirectionOntoAnother)

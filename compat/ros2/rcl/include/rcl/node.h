@@ -3,6 +3,7 @@
 #define RCL__NODE_H_
 
 #include "rcl/allocator.h"
+#include "rcl/arguments.h"
 #include "rcl/context.h"
 
 typedef struct rcl_node_s
@@ -15,6 +16,7 @@ typedef struct rcl_node_options_s
 {
   rcl_allocator_t allocator;
   bool use_global_arguments;
+  rcl_arguments_t arguments;
   bool enable_rosout;
 } rcl_node_options_t;
 

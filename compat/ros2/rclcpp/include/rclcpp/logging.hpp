@@ -12,6 +12,7 @@
 #include "rclcpp/detail/log_output.hpp"
 #include "rclcpp/logger.hpp"
 #include "rcutils/logging.h"
+#include "rcutils/logging_macros.h"
 
 #define RCLCPP_LOG_MIN_SEVERITY_DEBUG 0
 #define RCLCPP_LOG_MIN_SEVERITY_INFO 1

@@ -94,6 +94,8 @@ private:
   bool allow_undeclared_parameters_ {false};
   bool automatically_declare_parameters_from_overrides_ {false};
   rcl_allocator_t allocator_;
+  // What node_options_.arguments points to; shared by copies of these options.
+  std::shared_ptr<rcl_arguments_impl_t> parsed_arguments_;
   rcl_node_options_t node_options_;
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "graph.hpp"
+#include "ros_arguments.hpp"
 #include "rclcpp/exceptions.hpp"
 
 namespace rclcpp
@@ -109,7 +110,7 @@ void validate_resolved_name(const std::string & original, const std::string & re
 
 NodeBase::NodeBase(
   const std::string & node_name, const std::string & namespace_,
-  rclcpp::Context::SharedPtr context, const rcl_node_options_t &,
+  rclcpp::Context::SharedPtr context, const rcl_node_options_t & rcl_node_options,
   bool use_intra_process_default, bool enable_topic_statistics_default)
 : name_(node_name), namespace_(normalize_namespace(namespace_)), context_(context),
   use_intra_process_default_(use_intra_process_default),
@@ -126,6 +127,29 @@ NodeBase::NodeBase(
   }
   validate_node_name(name_);
   validate_namespace(this->namespace_);
+  // As rcl: the node's own rules first, then the process's, each matched on the name it was
+  // given.
+  const std::string given_name = name_;
+  const auto remapped = [&](const std::string & what) {
+      std::string to;
+      if (rcl_node_options.arguments.impl) {
+        to = detail::RosArguments::node_remap(
+          rcl_node_options.arguments.impl->ros_arguments, what, given_name);
+      }
+      if (to.empty() && rcl_node_options.use_global_arguments) {
+        to = detail::RosArguments::node_remap(
+          detail::get_global_ros_arguments(*context_), what, given_name);
+      }
+      return to;
+    };
+  const std::string remapped_name = remapped("__node");
+  if (!remapped_name.empty()) {
+    name_ = remapped_name;
+  }
+  const std::string remapped_namespace = remapped("__ns");
+  if (!remapped_namespace.empty()) {
+    this->namespace_ = remapped_namespace;
+  }
   fully_qualified_name_ = (this->namespace_ == "/" ? "/" : this->namespace_ + "/") + name_;
   node_handle_ = std::make_shared<rcl_node_t>();
   node_handle_->name = name_.c_str();

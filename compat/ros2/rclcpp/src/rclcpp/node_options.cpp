@@ -3,11 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "ros_arguments.hpp"
+
 namespace rclcpp
 {
 
 NodeOptions::NodeOptions(rcl_allocator_t allocator)
-: allocator_(allocator), node_options_{allocator, true, true}
+: allocator_(allocator), node_options_{allocator, true, {nullptr}, true}
 {}
 
 const rcl_node_options_t * NodeOptions::get_rcl_node_options() const
@@ -34,6 +36,9 @@ const std::vector<std::string> & NodeOptions::arguments() const
 NodeOptions & NodeOptions::arguments(const std::vector<std::string> & arguments)
 {
   arguments_ = arguments;
+  parsed_arguments_ = std::make_shared<rcl_arguments_impl_t>();
+  parsed_arguments_->ros_arguments = detail::RosArguments::extract(arguments_);
+  node_options_.arguments.impl = parsed_arguments_.get();
   return *this;
 }
 

@@ -22,9 +22,19 @@ public:
   static std::vector<std::string> extract(const std::vector<std::string> & arguments);
   /// Throws UnknownROSArgsError, RCLInvalidROSArgsError or std::logic_error for unsupported flags.
   static void validate(const std::vector<std::string> & ros_arguments);
+  /// The replacement a "-r [node:]<what>:=<to>" rule of `ros_arguments` gives the node named
+  /// `node_name` ("__node" or "__ns"), the first matching rule winning; empty when none does.
+  static std::string node_remap(
+    const std::vector<std::string> & ros_arguments, const std::string & what,
+    const std::string & node_name);
 };
 
 }  // namespace detail
 }  // namespace rclcpp
+
+struct rcl_arguments_impl_s
+{
+  std::vector<std::string> ros_arguments;
+};
 
 #endif  // RCLCPP__ROS_ARGUMENTS_HPP_

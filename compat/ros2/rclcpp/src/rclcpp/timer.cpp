@@ -1,10 +1,29 @@
 #include "rclcpp/timer.hpp"
 
 #include <chrono>
+#include <cstdint>
+#include <limits>
 #include <stdexcept>
 
 namespace rclcpp
 {
+namespace
+{
+
+// A timer with the largest period (tf2_ros::MessageFilter's default time-out) never comes due;
+// its due time saturates instead of overflowing.
+int64_t saturating_add(int64_t a, int64_t b)
+{
+  if (b > 0 && a > std::numeric_limits<int64_t>::max() - b) {
+    return std::numeric_limits<int64_t>::max();
+  }
+  if (b < 0 && a < std::numeric_limits<int64_t>::min() - b) {
+    return std::numeric_limits<int64_t>::min();
+  }
+  return a + b;
+}
+
+}  // namespace
 
 TimerBase::TimerBase(
   Clock::SharedPtr clock, std::chrono::nanoseconds period, rclcpp::Context::SharedPtr context)
@@ -15,7 +34,7 @@ TimerBase::TimerBase(
   if (!clock_) {
     throw std::invalid_argument("clock cannot be null");
   }
-  next_call_ns_ = clock_->now().nanoseconds() + period_ns_;
+  next_call_ns_ = saturating_add(clock_->now().nanoseconds(), period_ns_);
   if (clock_->get_clock_type() == RCL_ROS_TIME) {
     // Simulated time only moves when /clock is received; every move may make this timer due.
     rcl_jump_threshold_t any_change{true, {1}, {-1}};
@@ -41,7 +60,7 @@ void TimerBase::on_time_jump(const rcl_time_jump_t & jump)
 {
   if (jump.clock_change != RCL_ROS_TIME_NO_CHANGE) {
     std::lock_guard<std::mutex> lock(mutex_);
-    next_call_ns_ = clock_->now().nanoseconds() + period_ns_;
+    next_call_ns_ = saturating_add(clock_->now().nanoseconds(), period_ns_);
   }
   notify_callback_group();
 }
@@ -63,7 +82,7 @@ void TimerBase::reset()
   {
     std::lock_guard<std::mutex> lock(mutex_);
     canceled_ = false;
-    next_call_ns_ = clock_->now().nanoseconds() + period_ns_;
+    next_call_ns_ = saturating_add(clock_->now().nanoseconds(), period_ns_);
   }
   notify_callback_group();
 }
@@ -79,7 +98,10 @@ bool TimerBase::call()
     next_call_ns_ = now;
   } else {
     // Skip the expiries that were missed; the next call stays on the original period grid.
-    next_call_ns_ += period_ns_ * ((now - next_call_ns_) / period_ns_ + 1);
+    const int64_t periods_missed = (now - next_call_ns_) / period_ns_;
+    next_call_ns_ = periods_missed < std::numeric_limits<int64_t>::max() / period_ns_ ?
+      saturating_add(next_call_ns_, period_ns_ * (periods_missed + 1)) :
+      std::numeric_limits<int64_t>::max();
   }
   return true;
 }
@@ -95,7 +117,7 @@ std::chrono::nanoseconds TimerBase::time_until_trigger()
   if (canceled_) {
     return std::chrono::nanoseconds::max();
   }
-  return std::chrono::nanoseconds(next_call_ns_ - clock_->now().nanoseconds());
+  return std::chrono::nanoseconds(saturating_add(next_call_ns_, -clock_->now().nanoseconds()));
 }
 
 bool TimerBase::is_ready()
