@@ -399,9 +399,10 @@ TEST_F(GridObstacleTypeTest, ParameterOfAnotherTypeFailsConfiguration)
 
 TEST_F(GridObstacleTypeTest, ZonesOfTheMapDirectoryBecomeCategoryBitsAndDistances)
 {
-  writeMap(
-    "zones", "m1",
-    {block("narrow corridor", 2, 2, 4, 3), block("priority passage", 6, 6, 10, 10)});
+  // The narrow corridor is drawn 300 times over: each of its cells is counted every time.
+  std::vector<Zone> zones(300, block("narrow corridor", 2, 2, 4, 3));
+  zones.push_back(block("priority passage", 6, 6, 10, 10));
+  writeMap("zones", "m1", zones);
   selectMap("zones", "m1");
   LogRecorder log;
   auto node = configured("zones");
@@ -429,7 +430,7 @@ TEST_F(GridObstacleTypeTest, ZonesOfTheMapDirectoryBecomeCategoryBitsAndDistance
   EXPECT_FLOAT_EQ(maps.getPriorityPassageBoundaryDist(6, 9), 1.0f);
   EXPECT_FLOAT_EQ(maps.getPriorityPassageBoundaryDist(5, 8), 0.0f);
   EXPECT_TRUE(contains(log.lines(), {spdlog::level::debug,
-      "GridObstacleType::updateMap set SEMANTIC_NARROW_PASSAGE count 6", {}, {}}));
+      "GridObstacleType::updateMap set SEMANTIC_NARROW_PASSAGE count 1800", {}, {}}));
   EXPECT_TRUE(contains(log.lines(), map_mark_test::info(
       "[PriorityPassage] GridObstacleType loaded priority passage objects: 1, cells: 25")));
 }
@@ -640,8 +641,8 @@ TEST_F(GridObstacleTypeTest, PassageDistancesAreExactOnAGridWiderThan4096Cells)
 }
 
 // The window moves back and forth by whole cells, cutting the passages with its left and lower
-// edges on the way, and once takes another resolution: the cells, their count and the distances
-// follow exactly.
+// edges on the way, once by half a cell and once to another resolution: the cells, their count and
+// the distances follow exactly.
 TEST_F(GridObstacleTypeTest, PassagesFollowAMovingWindowExactly)
 {
   writeMap(
@@ -661,7 +662,8 @@ TEST_F(GridObstacleTypeTest, PassagesFollowAMovingWindowExactly)
     double resolution;
   };
   for (const Window & window : std::vector<Window>{
-      {0.0, 0.0, 0.5}, {4.0, 0.5, 0.5}, {-1.0, 2.0, 0.5}, {-1.0, 2.0, 0.25}, {0.0, 0.0, 0.5}})
+      {0.0, 0.0, 0.5}, {4.0, 0.5, 0.5}, {-1.0, 2.0, 0.5}, {-1.0, 2.0, 0.25}, {0.25, 0.0, 0.5},
+      {0.0, 0.0, 0.5}})
   {
     const int cells = static_cast<int>(10.0 / window.resolution);
     nav_msgs::msg::OccupancyGrid map;
@@ -691,12 +693,17 @@ TEST_F(GridObstacleTypeTest, PassagesFollowAMovingWindowExactly)
     maps.updateMap();
     ASSERT_TRUE(maps.hasPriorityPassage()) << where;
 
-    // A passage cell is one whose lower left corner lies on a passage's block, edges included.
+    // Drawn at the window's resolution, a block covers the cells from its lower left corner to
+    // its upper right one, each by its centre: a window cell holding one is a passage cell.
     const auto in_passage = [&window](int mx, int my) {
+        const double half = window.resolution / 2.0;
         const double x = window.origin_x + mx * window.resolution;
         const double y = window.origin_y + my * window.resolution;
-        return (x >= 3.0 && x <= 5.0 && y >= 3.0 && y <= 5.0) ||
-               (x >= 6.5 && x <= 8.0 && y >= 1.0 && y <= 2.0);
+        const auto covers = [half](double corner, double low, double high) {
+            return corner > low - half && corner <= high + half;
+          };
+        return (covers(x, 3.0, 5.0) && covers(y, 3.0, 5.0)) ||
+               (covers(x, 6.5, 8.0) && covers(y, 1.0, 2.0));
       };
     std::vector<std::pair<int, int>> outside;
     int passage_cells = 0;
