@@ -54,14 +54,7 @@ ZoneLayer::Tile & ZoneLayer::tileAt(std::int64_t x, std::int64_t y)
 
 void ZoneLayer::add(const semantic_map::Gridmap<bool> & zone_grid, Kind kind)
 {
-  // A cell's centre takes its x from its column and its y from its row: each is placed once.
-  column_cells_.resize(zone_grid.width());
-  for (std::uint32_t col = 0; col < zone_grid.width(); ++col) {
-    double wx = 0.0;
-    double wy = 0.0;
-    zone_grid.mapToWorld(col, 0, wx, wy);
-    column_cells_[col] = latticeCell(wx, origin_x_);
-  }
+  placeColumns(zone_grid);
   for (std::uint32_t row = 0; row < zone_grid.height(); ++row) {
     double wx = 0.0;
     double wy = 0.0;
@@ -71,25 +64,78 @@ void ZoneLayer::add(const semantic_map::Gridmap<bool> & zone_grid, Kind kind)
       continue;
     }
     const bool * cells = zone_grid.cells() + static_cast<std::size_t>(row) * zone_grid.width();
-    // The tile is looked up only where the row enters another one.
-    std::uint8_t * counts = nullptr;
-    std::int64_t tile_x = 0;
-    for (std::uint32_t col = 0; col < zone_grid.width(); ++col) {
-      const std::optional<std::int64_t> & x = column_cells_[col];
-      if (!cells[col] || !x) {
-        continue;
-      }
-      if (counts == nullptr || tileOf(*x) != tile_x) {
-        tile_x = tileOf(*x);
-        counts = tileAt(*x, *y).counts[kind].data();
-      }
-      std::uint8_t & held = counts[indexInTile(*x, *y)];
-      if (held < 255) {
-        ++held;
-      } else {
-        ++beyond_255_[kind][Cell(*x, *y)];
-      }
+    for (const ColumnRange & range : column_ranges_) {
+      addRange(kind, range, *y, cells);
     }
+  }
+}
+
+void ZoneLayer::placeColumns(const semantic_map::Gridmap<bool> & zone_grid)
+{
+  // A cell's centre takes its x from its column (and its y from its row): each column is placed
+  // once. The columns' cells rise from left to right, so the columns in one tile lie together.
+  column_ranges_.clear();
+  column_offsets_.resize(zone_grid.width());
+  for (std::uint32_t col = 0; col < zone_grid.width(); ++col) {
+    double wx = 0.0;
+    double wy = 0.0;
+    zone_grid.mapToWorld(col, 0, wx, wy);
+    const std::optional<std::int64_t> x = latticeCell(wx, origin_x_);
+    if (!x) {
+      continue;
+    }
+    column_offsets_[col] = static_cast<std::uint8_t>(*x & (kTileSide - 1));
+    ColumnRange * last = column_ranges_.empty() ? nullptr : &column_ranges_.back();
+    if (last != nullptr && last->end_column == col && last->tile_x == tileOf(*x)) {
+      last->consecutive = last->consecutive &&
+        column_offsets_[col] == column_offsets_[col - 1] + 1;
+      ++last->end_column;
+    } else {
+      column_ranges_.push_back({col, col + 1, tileOf(*x), true});
+    }
+  }
+}
+
+void ZoneLayer::addRange(Kind kind, const ColumnRange & range, std::int64_t y, const bool * cells)
+{
+  if (std::find(cells + range.first_column, cells + range.end_column, true) ==
+    cells + range.end_column)
+  {
+    return;  // a part without zone cells takes no tile
+  }
+  const std::int64_t tile_origin = range.tile_x * kTileSide;
+  std::uint8_t * held = tileAt(tile_origin, y).counts[kind].data() + indexInTile(0, y);
+  // A row adds at most one per column: where no cell could pass 255 the row is added at once.
+  const auto columns = static_cast<int>(range.end_column - range.first_column);
+  if (*std::max_element(held, held + kTileSide) + columns <= 255) {
+    if (range.consecutive) {
+      std::uint8_t * run = held + column_offsets_[range.first_column];
+      const bool * from = cells + range.first_column;
+      for (int i = 0; i < columns; ++i) {
+        run[i] = static_cast<std::uint8_t>(run[i] + from[i]);
+      }
+      return;
+    }
+    for (std::uint32_t col = range.first_column; col < range.end_column; ++col) {
+      std::uint8_t & cell = held[column_offsets_[col]];
+      cell = static_cast<std::uint8_t>(cell + cells[col]);
+    }
+    return;
+  }
+  for (std::uint32_t col = range.first_column; col < range.end_column; ++col) {
+    if (cells[col]) {
+      addCell(kind, tile_origin + column_offsets_[col], y);
+    }
+  }
+}
+
+void ZoneLayer::addCell(Kind kind, std::int64_t x, std::int64_t y)
+{
+  std::uint8_t & held = tileAt(x, y).counts[kind][indexInTile(x, y)];
+  if (held < 255) {
+    ++held;
+  } else {
+    ++beyond_255_[kind][Cell(x, y)];
   }
 }
 
@@ -134,15 +180,10 @@ void ZoneLayer::forEachTileIn(const Rect & rect, Visit && visit) const
   }
 }
 
-std::uint64_t ZoneLayer::countAt(
-  const Tile & tile, Kind kind, std::int64_t x, std::int64_t y) const
+std::uint64_t ZoneLayer::beyond255(Kind kind, std::int64_t x, std::int64_t y) const
 {
-  const std::uint8_t held = tile.counts[kind][indexInTile(x, y)];
-  if (held < 255) {
-    return held;
-  }
-  const auto beyond = beyond_255_[kind].find(Cell(x, y));
-  return held + (beyond == beyond_255_[kind].end() ? 0 : beyond->second);
+  const auto found = beyond_255_[kind].find(Cell(x, y));
+  return found == beyond_255_[kind].end() ? 0 : found->second;
 }
 
 ZoneLayer::Counts ZoneLayer::count(const Rect & rect) const
@@ -153,8 +194,12 @@ ZoneLayer::Counts ZoneLayer::count(const Rect & rect) const
       const Tile & tile, std::int64_t x0, std::int64_t x1, std::int64_t y0, std::int64_t y1) {
       for (const Kind kind : {kNarrowCorridor, kPriorityPassage}) {
         for (std::int64_t y = y0; y < y1; ++y) {
-          for (std::int64_t x = x0; x < x1; ++x) {
-            counts[kind] += countAt(tile, kind, x, y);
+          const std::uint8_t * held = tile.counts[kind].data() + indexInTile(x0, y);
+          for (std::int64_t i = 0; i < x1 - x0; ++i) {
+            counts[kind] += held[i];
+            if (held[i] == 255) {
+              counts[kind] += beyond255(kind, x0 + i, y);
+            }
           }
         }
       }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <cstring>
 
 namespace quorvane_nav2_gridmap
 {
@@ -42,6 +41,13 @@ struct Difference
   const Rect * end() const {return parts.data() + size;}
 };
 
+// Where lattice cell `cell` lies on a ring of `size` cells.
+std::int64_t ringOf(std::int64_t cell, std::int64_t size)
+{
+  const std::int64_t ring = cell % size;
+  return ring < 0 ? ring + size : ring;
+}
+
 }  // namespace
 
 bool ZoneWindow::follow(
@@ -62,11 +68,12 @@ bool ZoneWindow::follow(
     shift(layer, to);
     return true;
   }
-  x_ = x;
-  y_ = y;
   width_ = width;
   height_ = height;
-  copyWhole(layer);
+  moveTo(x, y);
+  cells_.assign(static_cast<std::size_t>(width_ * height_), 0);
+  copy(layer, rect());
+  counts_ = layer.count(rect());
   placed_ = true;
   return true;
 }
@@ -79,56 +86,50 @@ void ZoneWindow::reset()
   counts_ = {0, 0};
 }
 
-void ZoneWindow::copyWhole(const ZoneLayer & layer)
+void ZoneWindow::moveTo(std::int64_t x, std::int64_t y)
 {
-  cells_.assign(static_cast<std::size_t>(width_ * height_), 0);
-  layer.copyCoverage(rect(), cells_.data(), static_cast<std::size_t>(width_));
-  counts_ = layer.count(rect());
+  x_ = x;
+  y_ = y;
+  ring_x_ = ringOf(x, width_);
+  ring_y_ = ringOf(y, height_);
+}
+
+void ZoneWindow::copy(const ZoneLayer & layer, const Rect & part)
+{
+  // The part, split where the ring wraps round, each piece copied to its place on the ring.
+  const std::int64_t column = ringOf(part.x, width_);
+  const std::int64_t row = ringOf(part.y, height_);
+  const std::int64_t left = std::min(part.width, width_ - column);
+  const std::int64_t lower = std::min(part.height, height_ - row);
+  const Rect pieces[] = {
+    {part.x, part.y, left, lower}, {part.x + left, part.y, part.width - left, lower},
+    {part.x, part.y + lower, left, part.height - lower},
+    {part.x + left, part.y + lower, part.width - left, part.height - lower}};
+  for (const Rect & piece : pieces) {
+    if (piece.width > 0 && piece.height > 0) {
+      layer.copyCoverage(
+        piece, cells_.data() + ringOf(piece.y, height_) * width_ + ringOf(piece.x, width_),
+        static_cast<std::size_t>(width_));
+    }
+  }
 }
 
 void ZoneWindow::shift(const ZoneLayer & layer, const Rect & to)
 {
+  // The cells both windows cover stay where they are on the ring; the cells the window leaves
+  // make room for those it newly covers.
   const Rect from = rect();
   for (const Rect & leaving : Difference(from, to)) {
     const ZoneLayer::Counts gone = layer.count(leaving);
     counts_[0] -= gone[0];
     counts_[1] -= gone[1];
   }
-  const Difference entering(to, from);
-  for (const Rect & part : entering) {
-    const ZoneLayer::Counts come = layer.count(part);
+  moveTo(to.x, to.y);
+  for (const Rect & entering : Difference(to, from)) {
+    const ZoneLayer::Counts come = layer.count(entering);
     counts_[0] += come[0];
     counts_[1] += come[1];
-  }
-  // The cells both windows cover move by the shift, row by row in the order that reads each row
-  // before it is overwritten.
-  const std::int64_t dx = to.x - from.x;
-  const std::int64_t dy = to.y - from.y;
-  const auto kept_width = static_cast<std::size_t>(width_ - std::abs(dx));
-  const auto move_row = [this, dx, dy, kept_width](std::int64_t row) {
-      const std::int64_t source = row + dy;
-      if (source < 0 || source >= height_) {
-        return;
-      }
-      std::memmove(
-        cells_.data() + row * width_ + std::max<std::int64_t>(0, -dx),
-        cells_.data() + source * width_ + std::max<std::int64_t>(0, dx), kept_width);
-    };
-  if (dy >= 0) {
-    for (std::int64_t row = 0; row < height_; ++row) {
-      move_row(row);
-    }
-  } else {
-    for (std::int64_t row = height_ - 1; row >= 0; --row) {
-      move_row(row);
-    }
-  }
-  x_ = to.x;
-  y_ = to.y;
-  for (const Rect & part : entering) {
-    layer.copyCoverage(
-      part, cells_.data() + (part.y - y_) * width_ + (part.x - x_),
-      static_cast<std::size_t>(width_));
+    copy(layer, entering);
   }
 }
 

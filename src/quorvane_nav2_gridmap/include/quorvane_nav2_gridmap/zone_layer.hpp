@@ -82,7 +82,9 @@ private:
   }
   std::optional<std::int64_t> latticeCell(double world, double origin) const;
   Tile & tileAt(std::int64_t x, std::int64_t y);
-  std::uint64_t countAt(const Tile & tile, Kind kind, std::int64_t x, std::int64_t y) const;
+  void addCell(Kind kind, std::int64_t x, std::int64_t y);
+  // The zone cells of a kind a cell counts aside, beyond its own 255.
+  std::uint64_t beyond255(Kind kind, std::int64_t x, std::int64_t y) const;
 
   // Calls visit(tile, x0, x1, y0, y1) for every held tile that meets `rect`, with the part of
   // `rect` inside it.
@@ -97,8 +99,20 @@ private:
   // The tile the last add wrote to: a zone's cells lie together.
   Tile * last_tile_{nullptr};
   std::uint64_t last_key_{0};
-  // The lattice column of each column of the zone being added.
-  std::vector<std::optional<std::int64_t>> column_cells_;
+  // The columns [first_column, end_column) of the zone being added whose cells lie in one tile
+  // column, and whether they lie in consecutive cells there (where no centre lies on a border).
+  struct ColumnRange
+  {
+    std::uint32_t first_column;
+    std::uint32_t end_column;
+    std::int64_t tile_x;
+    bool consecutive;
+  };
+  void placeColumns(const semantic_map::Gridmap<bool> & zone_grid);
+  // Adds the zone cells of one row that lie in one column range.
+  void addRange(Kind kind, const ColumnRange & range, std::int64_t y, const bool * cells);
+  std::vector<ColumnRange> column_ranges_;
+  std::vector<std::uint8_t> column_offsets_;
 };
 
 }  // namespace quorvane_nav2_gridmap

@@ -1,11 +1,13 @@
-// The zones under a moving costmap window: however the window moves over the layer, it holds the
-// bits and counts that a window placed there afresh holds.
+// The zones drawn onto the costmap's lattice, and the window over them: each zone cell counts
+// in the cell its centre falls into, and however the window moves, it holds the bits and counts
+// that a window placed there afresh holds.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include "quorvane_nav2_gridmap/zone_layer.hpp"
 #include "quorvane_nav2_gridmap/zone_window.hpp"
@@ -42,6 +44,38 @@ ZoneLayer siteLayer()
     layer.add(passage, ZoneLayer::kPriorityPassage);
   }
   return layer;
+}
+
+// Zone grids of 5 cm, some with their cells' centres on the lattice's borders, where rounding
+// puts two columns into one cell and skips the next: the layer counts each zone cell where the
+// costmap's own conversion of its centre puts it.
+TEST(ZoneLayerTest, EachZoneCellCountsInTheCellItsCentreFallsInto)
+{
+  for (const double origin_x : {0.0125, 2.475, 123.45}) {
+    ZoneLayer layer(0.05, 0.0, 0.0);
+    semantic_map::Gridmap<bool> zone(150, 3, 0.05, origin_x, 0.0125);
+    for (std::uint32_t col = 0; col < 150; col += col % 7 == 0 ? 2 : 1) {
+      zone.set(col, 1, true);
+    }
+    for (int copy = 0; copy < 2; ++copy) {
+      layer.add(zone, ZoneLayer::kPriorityPassage);
+    }
+    // The cells and counts the costmap's worldToMap gives each zone cell's centre.
+    const std::int64_t first = static_cast<std::int64_t>(origin_x / 0.05) - 2;
+    std::vector<std::uint64_t> expected(160, 0);
+    for (std::uint32_t col = 0; col < 150; ++col) {
+      double wx = 0.0;
+      double wy = 0.0;
+      zone.mapToWorld(col, 1, wx, wy);
+      if (zone.at(col, 1)) {
+        expected[static_cast<std::size_t>(static_cast<std::int64_t>(wx / 0.05) - first)] += 2;
+      }
+    }
+    for (std::int64_t x = first; x < first + 160; ++x) {
+      const auto counts = layer.count({x, 1, 1, 1});
+      EXPECT_EQ(counts[ZoneLayer::kPriorityPassage], expected[x - first]) << origin_x << ", " << x;
+    }
+  }
 }
 
 TEST(ZoneWindowTest, AMovedWindowHoldsWhatAWindowPlacedThereHolds)
