@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# What a user sees when a command is given something it cannot run with, and what the demo logs.
+# What a user sees when a command is given something it cannot run with, what the demo logs, and
+# what the demo's build leaves out.
 # Usage: test_user_messages.sh CASE, with DEMO_HOST (the demo_host program) and, for the cases of
 # the workspace scripts, WORKSPACE_SCRIPTS (the scripts/ folder) in the environment. The scripts
 # run from a copy in a temporary workspace, so nothing of the real one is built or read.
@@ -62,6 +63,32 @@ case_bench_skip_build_before_any_build() {
 case_fuzz_unknown_target() {
   run "$(workspace_copy)/scripts/fuzz" 1 fuzz_nope
   expect_refusal 2 "no fuzz target 'fuzz_nope' (targets: fuzz_zone_file)"
+}
+
+# A package with a library, a test program and a benchmark, built as scripts/demo builds one.
+case_demo_build_leaves_out_test_programs() {
+  local source="$scratch/package" build="$scratch/package-build"
+  mkdir -p "$source"
+  echo 'int main() { return 0; }' > "$source/main.cpp"
+  cat > "$source/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.16)
+project(sample CXX)
+add_library(sample SHARED main.cpp)
+install(TARGETS sample DESTINATION lib)
+add_executable(test_sample main.cpp)
+add_test(NAME test_sample COMMAND test_sample)
+add_executable(bench_sample main.cpp)
+add_library(benchmark::benchmark INTERFACE IMPORTED)
+target_link_libraries(bench_sample benchmark::benchmark)
+CMAKE
+  run cmake -S "$source" -B "$build" -DCMAKE_INSTALL_PREFIX="$scratch/install" \
+    -DCMAKE_PROJECT_INCLUDE="$WORKSPACE_SCRIPTS/lib/install_without_tests.cmake"
+  [ "$status" -eq 0 ] || fail "configure: $(cat "$scratch/err")"
+  run cmake --build "$build" --target quorvane_install_without_tests
+  [ "$status" -eq 0 ] || fail "build: $(cat "$scratch/out" "$scratch/err")"
+  [ -f "$scratch/install/lib/libsample.so" ] || fail "the library was not installed"
+  [ ! -e "$build/test_sample" ] || fail "the test program was built"
+  [ ! -e "$build/bench_sample" ] || fail "the benchmark was built"
 }
 
 "case_$1"
