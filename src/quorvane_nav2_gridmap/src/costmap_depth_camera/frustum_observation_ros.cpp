@@ -4,11 +4,9 @@
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros.hpp"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <stdexcept>
-#include <thread>
 
 #include <fmt/format.h>
 #include <rclcpp/qos.hpp>
@@ -66,72 +64,6 @@ std::string oversizedSettings(
 
 }  // namespace
 
-// Lets the destructor wait for the callbacks that other threads run on this object; a callback
-// that comes later finds the gate closed and leaves the object alone.
-class FrustumObservationRos::CallbackGate
-{
-public:
-  // Held by a callback for as long as it uses the object.
-  class Pass
-  {
-public:
-    explicit Pass(std::shared_ptr<CallbackGate> gate)
-    : gate_(std::move(gate)), entered_(gate_->enter()) {}
-    ~Pass()
-    {
-      if (entered_) {
-        gate_->leave();
-      }
-    }
-    Pass(const Pass &) = delete;
-    Pass & operator=(const Pass &) = delete;
-    explicit operator bool() const {return entered_;}
-
-private:
-    std::shared_ptr<CallbackGate> gate_;
-    bool entered_;
-  };
-
-  // Returns once no other thread is inside; a callback that tears the object down itself is not
-  // waited for.
-  void close()
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    open_ = false;
-    const auto self = std::this_thread::get_id();
-    idle_.wait(
-      lock, [this, self] {
-        return std::all_of(
-          inside_.begin(), inside_.end(), [self](std::thread::id id) {return id == self;});
-      });
-  }
-
-private:
-  bool enter()
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_) {
-      return false;
-    }
-    inside_.push_back(std::this_thread::get_id());
-    return true;
-  }
-
-  void leave()
-  {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      inside_.erase(std::find(inside_.begin(), inside_.end(), std::this_thread::get_id()));
-    }
-    idle_.notify_all();
-  }
-
-  std::mutex mutex_;
-  std::condition_variable idle_;
-  bool open_{true};
-  std::vector<std::thread::id> inside_;
-};
-
 // What the frame callback of one source works with.
 struct FrustumObservationRos::CameraSource
 {
@@ -178,6 +110,7 @@ FrustumObservationRos::FrustumObservationRos(
   node_(std::move(node)),
   options_(options),
   tf_buffer_(tf_buffer),
+  filter_buffer_(std::make_unique<GatedTransformBuffer>(tf_buffer)),
   callback_gate_(std::make_shared<CallbackGate>())
 {
   if (options_.enable_frustum_trace) {
@@ -193,20 +126,12 @@ FrustumObservationRos::~FrustumObservationRos()
 
 void FrustumObservationRos::unhookSources()
 {
-  if (observation_filters_.empty()) {
-    return;
-  }
-  // No cloud enters a filter any more, and none is waiting in one for its transforms.
+  // No cloud enters a filter any more, and no transform answer reaches one: the filters may go
+  // while the Buffer still holds their requests, which end at the closed gate.
   for (const auto & subscriber : observation_subscribers_) {
     subscriber->close();
   }
-  for (const auto & filter : observation_filters_) {
-    filter->clear();
-  }
-  // A delivery the transform buffer began before the clear runs under the buffer's request lock,
-  // in a filter that no longer lists its message: taking that lock waits it out. No request has
-  // the handle 0.
-  tf_buffer_.cancelTransformableRequest(0);
+  filter_buffer_->close();
   observation_filters_.clear();
   // A subscriber an executor thread is still calling lives on in that thread until it returns.
   observation_subscribers_.clear();
@@ -268,7 +193,7 @@ void FrustumObservationRos::addObservationBufferListen(FrustumObservationOptions
     node_, source.buffer_options.topic, semanticCloudQos(), subscription_options,
     source.buffer_options.source_name);
   auto filter = std::make_shared<SemanticFilter>(
-    *subscriber, tf_buffer_, options_.global_frame, kFilterQueueSize,
+    *subscriber, *filter_buffer_, options_.global_frame, kFilterQueueSize,
     node->get_node_logging_interface(), node->get_node_clock_interface(),
     tf2::durationFromSec(kFilterTimeoutSeconds));
   auto camera_source = std::make_shared<CameraSource>();

@@ -23,10 +23,12 @@
 #include <tf2_ros/message_filter.h>
 #include <visualization_msgs/msg/marker_array.hpp>
 
+#include "quorvane_nav2_gridmap/costmap_depth_camera/callback_gate.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/cell_height_map.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_detector.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_options.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros_options.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/gated_transform_buffer.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/map_location.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/map_process_base.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/observation.hpp"
@@ -58,7 +60,7 @@ class FrustumObservationRos : public MapProcessBase
 public:
   using SemanticPointCloud = quorvane_protocol::msg::SemanticPointCloud;
   using SemanticSubscriber = SemanticCloudSubscriber;
-  using SemanticFilter = tf2_ros::MessageFilter<SemanticPointCloud, tf2_ros::Buffer>;
+  using SemanticFilter = tf2_ros::MessageFilter<SemanticPointCloud, GatedTransformBuffer>;
 
   // The debug publishers exist only with `enable_frustum_trace`; only then is the node needed
   // here. `tf_buffer` must outlive this object.
@@ -162,7 +164,6 @@ private:
     PointCloudWithTime & cloud, Eigen::Index count,
     const std::vector<std::shared_ptr<FrustumDetector>> & detectors) const;
   bool isDetectorUsable(const FrustumDetector & detector, const PointCloudWithTime & cloud) const;
-  class CallbackGate;
   struct CameraSource;
 
   void createDebugPublishers();
@@ -189,6 +190,8 @@ private:
   std::weak_ptr<rclcpp_lifecycle::LifecycleNode> node_;
   FrustumObservationRosOptions options_;
   tf2_ros::Buffer & tf_buffer_;
+  // What the filters request transforms through; outlives them.
+  std::unique_ptr<GatedTransformBuffer> filter_buffer_;
   std::vector<std::shared_ptr<SemanticSubscriber>> observation_subscribers_;
   std::vector<std::shared_ptr<SemanticFilter>> observation_filters_;
   std::vector<std::shared_ptr<ObservationBuffer>> observation_buffers_;
