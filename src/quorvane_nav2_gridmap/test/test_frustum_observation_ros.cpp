@@ -478,7 +478,7 @@ TEST_F(FrustumObservationRosTest, DetectorIsBuiltFromTheFirstCameraInfoThatArriv
   EXPECT_EQ(sink_->matching("do not have frustum").size(), 1u);
 }
 
-TEST_F(FrustumObservationRosTest, WithoutCameraInfoTheMissingFrustumIsWarnedAboutOnceASecond)
+TEST_F(FrustumObservationRosTest, WithoutCameraInfoTopicTheMissingFrustumIsWarnedAboutOnce)
 {
   options_.occlusion_clearing = true;
   listen();
@@ -490,7 +490,7 @@ TEST_F(FrustumObservationRosTest, WithoutCameraInfoTheMissingFrustumIsWarnedAbou
   EXPECT_EQ(
     sink_->matching("do not have frustum"), std::vector<std::string>(
       1, "Warning: semanticPointCloudCallback find frame front_cloud do not have frustum. "
-      "camera_info_topic: \"\""));
+      "camera_info_topic: \"\"; without one this source marks and never clears"));
 }
 
 TEST_F(FrustumObservationRosTest, UnknownMessageTypeThrowsAfterTheBufferWasAdded)
