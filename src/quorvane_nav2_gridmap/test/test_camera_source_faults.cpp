@@ -1,6 +1,6 @@
 // Camera sources fed what robots really send, while the host's executor spins the grid-map node:
-// clouds stamped before 1970, CameraInfos that cannot be used or that change, frustum bins finer
-// than the defaults on a real camera, tilted or not, and a source that only marks.
+// clouds stamped before 1970, CameraInfos that cannot be used or that change, and frustum bins
+// finer than the defaults on a real camera, tilted or not.
 
 #include <chrono>
 #include <cmath>
@@ -30,10 +30,8 @@ using sensor_msgs::msg::CameraInfo;
 constexpr unsigned int kWallBit = 0x4;
 
 // A 5 m square costmap of 0.1 m cells per node; one camera source "front" on /<name>/cloud whose
-// CameraInfo comes on /<name>/camera_info unless it only marks. Remembered clouds go only by
-// clearing.
-std::string nodeParameters(
-  const std::string & name, const std::string & source, bool clears = true)
+// CameraInfo comes on /<name>/camera_info. Remembered clouds go only by clearing.
+std::string nodeParameters(const std::string & name, const std::string & source)
 {
   return "/" + name + "_costmap/" + name + "_costmap:\n  ros__parameters:\n"
          "    resolution: 0.1\n"
@@ -43,8 +41,8 @@ std::string nodeParameters(
          "      enable_near_blocked_protection: false\n      clearing_min_point_cloud: 0\n"
          "      decay_time: 0.0\n      local_cache_distance: 0.0\n"
          "      observation_sources: front\n"
-         "      front:\n        topic: /" + name + "/cloud\n        marking: true\n" +
-         (clears ? "        camera_info_topic: /" + name + "/camera_info\n" : "") + source;
+         "      front:\n        topic: /" + name + "/cloud\n        marking: true\n"
+         "        camera_info_topic: /" + name + "/camera_info\n" + source;
 }
 
 // "camera" bins its frustum far finer than the defaults, as a real camera allows; "too_fine" beyond
@@ -57,8 +55,7 @@ const auto * const kRos = ::testing::AddGlobalTestEnvironment(
       "too_fine",
       "        frustum_theta_resolution: 0.0001\n        frustum_r_resolution: 0.0001\n") +
     nodeParameters(
-      "tilted", "        frustum_theta_resolution: 0.002\n        frustum_r_resolution: 0.01\n") +
-    nodeParameters("marking_only", "", false)));
+      "tilted", "        frustum_theta_resolution: 0.002\n        frustum_r_resolution: 0.01\n")));
 
 // A VGA camera of 65 degrees across.
 CameraInfo vgaCamera(double focal_length = 500.0)
@@ -110,15 +107,12 @@ public:
     EXPECT_EQ(node_->activate().id(), State::PRIMARY_STATE_ACTIVE);
     host_ = gridmap_test::spinningHost({node_->get_node_base_interface()}, threads);
     EXPECT_TRUE(gridmap_test::waitUntil([this] {return clouds_->get_subscription_count() > 0;}));
+    EXPECT_TRUE(
+      gridmap_test::waitUntil([this] {return camera_info_->get_subscription_count() > 0;}));
   }
 
   void publish(const SemanticPointCloud & cloud) {clouds_->publish(cloud);}
-  void publish(const CameraInfo & info)
-  {
-    EXPECT_TRUE(
-      gridmap_test::waitUntil([this] {return camera_info_->get_subscription_count() > 0;}));
-    camera_info_->publish(info);
-  }
+  void publish(const CameraInfo & info) {camera_info_->publish(info);}
 
   bool wallIn(unsigned int mx, unsigned int my)
   {
@@ -246,20 +240,6 @@ TEST_F(CameraSourceFaultsTest, RefusedCameraInfosAreReportedAtMostOnceASecondWha
   const auto errors = linesWith(*sink_, spdlog::level::err, "refuses the camera info");
   EXPECT_GE(errors.size(), 1u);
   EXPECT_LE(errors.size(), throttledLimit(started));
-}
-
-TEST_F(CameraSourceFaultsTest, SourceWithoutCameraInfoTopicSaysOnceThatItNeverClears)
-{
-  CameraRig rig("marking_only");
-  // Long enough for a line a second to come twice.
-  for (auto started = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::now() - started < std::chrono::milliseconds(1200); )
-  {
-    ASSERT_TRUE(rig.frameMarks(10));
-  }
-  const auto warnings = linesWith(*sink_, spdlog::level::warn, "do not have frustum");
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_NE(warnings.front().find("never clears"), std::string::npos) << warnings.front();
 }
 
 TEST_F(CameraSourceFaultsTest, TiltedCameraWhoseGridOutgrowsItsPoseClearsNothingAndSaysSoOnce)
