@@ -4,6 +4,7 @@
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <stdexcept>
@@ -62,6 +63,25 @@ std::string oversizedSettings(
   return settings;
 }
 
+// Says why a CameraInfo gives the source no frustum: the message itself, or the source's settings.
+void reportRefusal(
+  const FrustumDetector::Refusal & refusal, const ObservationBufferOptions & options,
+  const sensor_msgs::msg::CameraInfo & camera_info)
+{
+  if (refusal.camera_info_at_fault) {
+    QLOG_ERROR(
+      "FrustumObservationRos refuses the camera info of source {} (topic {}, camera frame {}): "
+      "{}; no clearing through this camera until a usable one arrives", options.source_name,
+      options.camera_info_topic, camera_info.header.frame_id, refusal.reason);
+  } else {
+    QLOG_ERROR(
+      "FrustumObservationRos builds no frustum for source {}: with its {}, {} for the camera "
+      "info on {}; no clearing through this camera until these settings change",
+      options.source_name, oversizedSettings(refusal, options), refusal.reason,
+      options.camera_info_topic);
+  }
+}
+
 }  // namespace
 
 // What the frame callback of one source works with.
@@ -70,7 +90,12 @@ struct FrustumObservationRos::CameraSource
   std::shared_ptr<ObservationBuffer> buffer;
   // Empty when the source wants no CameraInfo.
   std::shared_ptr<CameraInfoIntake> camera_info;
+  // Held by the frame that takes the CameraInfo, before the buffer's lock_; frames that come
+  // meanwhile leave it to that one.
+  std::mutex camera_info_turn;
   LogThrottle missing_frustum_warning;
+  LogThrottle refusal_error;
+  std::atomic<bool> never_clears_told{false};
 };
 
 namespace util
@@ -317,32 +342,56 @@ void FrustumObservationRos::receiveCloud(
   // This runs inside the host's executor: an exception must not end its spinning.
   try {
     ObservationBuffer & buffer = *source.buffer;
-    bool wants_frustum = false;
+    bool has_frustum = false;
     {
       std::lock_guard<std::mutex> guard(buffer.lock_);
       bufferMessage(*message, buffer);
-      wants_frustum = options_.occlusion_clearing && !buffer.frustum_detector_;
+      has_frustum = static_cast<bool>(buffer.frustum_detector_);
     }
-    if (!wants_frustum) {
-      if (source.camera_info) {
-        source.camera_info->release();
-      }
+    if (!options_.occlusion_clearing) {
       return;
     }
-    if (source.missing_frustum_warning.admit()) {
-      QLOG_WARN(
-        "Warning: semanticPointCloudCallback find frame {} do not have frustum. "
-        "camera_info_topic: \"{}\"", buffer.options().topic, buffer.options().camera_info_topic);
+    if (!has_frustum) {
+      warnMissingFrustum(source);
     }
-    // Never waits: a camera without usable CameraInfo costs its frames nothing, and the update
-    // never waits for a frame.
-    sensor_msgs::msg::CameraInfo camera_info;
-    if (source.camera_info && source.camera_info->takeNewest(camera_info)) {
-      buildFrustumDetector(source, camera_info);
-    }
+    followCameraInfo(source);
   } catch (const std::exception & error) {
     QLOG_ERROR(
       "semanticPointCloudCallback of {} failed: {}", source.buffer->options().topic, error.what());
+  }
+}
+
+void FrustumObservationRos::warnMissingFrustum(CameraSource & source)
+{
+  const ObservationBufferOptions & options = source.buffer->options();
+  if (options.camera_info_topic.empty()) {
+    // Marking only is a configuration, not a fault: said once.
+    if (!source.never_clears_told.exchange(true)) {
+      QLOG_WARN(
+        "Warning: semanticPointCloudCallback find frame {} do not have frustum. "
+        "camera_info_topic: \"\"; without one this source marks and never clears", options.topic);
+    }
+  } else if (source.missing_frustum_warning.admit()) {
+    QLOG_WARN(
+      "Warning: semanticPointCloudCallback find frame {} do not have frustum. "
+      "camera_info_topic: \"{}\"", options.topic, options.camera_info_topic);
+  }
+}
+
+void FrustumObservationRos::followCameraInfo(CameraSource & source)
+{
+  if (!source.camera_info) {
+    return;
+  }
+  std::unique_lock<std::mutex> turn(source.camera_info_turn, std::try_to_lock);
+  if (!turn) {
+    return;
+  }
+  // Never waits: a frame costs one take, a CameraInfo is judged only when it changes, and the
+  // update never waits for a frame.
+  sensor_msgs::msg::CameraInfo camera_info;
+  if (source.camera_info->takeChange(camera_info)) {
+    adoptCameraInfo(source, camera_info);
   }
 }
 
@@ -360,7 +409,7 @@ void FrustumObservationRos::bufferMessage(
   }
 }
 
-void FrustumObservationRos::buildFrustumDetector(
+void FrustumObservationRos::adoptCameraInfo(
   CameraSource & source, const sensor_msgs::msg::CameraInfo & camera_info)
 {
   ObservationBuffer & buffer = *source.buffer;
@@ -369,36 +418,31 @@ void FrustumObservationRos::buildFrustumDetector(
   const auto view_max = static_cast<float>(options.max_detect_distance);
   const auto theta_resolution = static_cast<float>(options.frustum_theta_resolution);
   const auto r_resolution = static_cast<float>(options.frustum_r_resolution);
-  // A refused CameraInfo must not cost later updates their time or memory, nor later frames a
-  // log line; a different one still gives the source its clearing.
   const FrustumDetector::Refusal refusal = FrustumDetector::refusalOf(
     camera_info, view_min, view_max, theta_resolution, r_resolution);
-  if (refusal) {
-    source.camera_info->refuse(camera_info);
-    if (refusal.camera_info_at_fault) {
-      QLOG_ERROR(
-        "FrustumObservationRos refuses the camera info of source {} (topic {}, camera frame {}): "
-        "{}; no clearing through this camera until a usable one arrives", options.source_name,
-        options.camera_info_topic, camera_info.header.frame_id, refusal.reason);
-    } else {
-      QLOG_ERROR(
-        "FrustumObservationRos builds no frustum for source {}: with its {}, {} for the camera "
-        "info on {}; no clearing through this camera until these settings change",
-        options.source_name, oversizedSettings(refusal, options), refusal.reason,
-        options.camera_info_topic);
-    }
-    return;
+  std::shared_ptr<FrustumDetector> detector;
+  if (!refusal) {
+    detector = std::make_shared<FrustumDetector>(
+      camera_info, view_min, view_max, theta_resolution, r_resolution,
+      static_cast<float>(options.frustum_obstruct_theta_tolerance), options.frustum_strategy);
   }
-  auto detector = std::make_shared<FrustumDetector>(
-    camera_info, view_min, view_max, theta_resolution, r_resolution,
-    static_cast<float>(options.frustum_obstruct_theta_tolerance), options.frustum_strategy);
+  // A frustum the camera no longer has would clear what it cannot see: a refused CameraInfo
+  // leaves the camera without one.
+  bool replaced = false;
   {
     std::lock_guard<std::mutex> guard(buffer.lock_);
-    if (!buffer.frustum_detector_) {
-      buffer.frustum_detector_ = std::move(detector);
-    }
+    replaced = static_cast<bool>(buffer.frustum_detector_);
+    buffer.frustum_detector_ = detector;
   }
-  source.camera_info->release();
+  if (detector) {
+    QLOG_INFO(
+      "FrustumObservationRos {} the frustum of source {} from the camera info on {} (camera frame "
+      "{}, {} x {} pixels, fx {}, fy {})", replaced ? "rebuilds" : "builds", options.source_name,
+      options.camera_info_topic, camera_info.header.frame_id, camera_info.width,
+      camera_info.height, camera_info.p[0], camera_info.p[5]);
+  } else if (source.refusal_error.admit()) {
+    reportRefusal(refusal, options, camera_info);
+  }
 }
 
 }  // namespace costmap_depth_camera
