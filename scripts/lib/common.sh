@@ -11,10 +11,13 @@ export PATH="/usr/bin:$PATH"
 jobs="${QUORVANE_JOBS:-$(nproc)}"
 export MAKEFLAGS="-j${jobs} -l${jobs}"
 
+# Every build configures its tests; whether they are compiled is a matter of the target built (see
+# install_without_tests.cmake), so the demo and the tests share one configured build folder.
 cmake_common_args=(
   -DPython3_EXECUTABLE=/usr/bin/python3
   --no-warn-unused-cli
   -DBUILD_TESTING=ON
+  "-DCMAKE_PROJECT_INCLUDE=$repo_root/scripts/lib/install_without_tests.cmake"
 )
 
 # colcon shows one line per finished package and its summary; the full output of every package
@@ -22,6 +25,9 @@ cmake_common_args=(
 quiet_event_handlers=(
   console_start_end+ summary+ console_stderr- console_cohesion- console_direct- console_package_list-
 )
+# colcon's executor also names the packages still running every 30 s; a script that wants only the
+# lines above sets this to true.
+hide_colcon_progress=false
 
 # Options every building script takes; the rest of the arguments go to colcon.
 flavour=""
@@ -32,13 +38,13 @@ parse_build_options() {
   while [ $# -gt 0 ]; do
     case "$1" in
       --sanitize)
-        flavour="${2:?--sanitize needs address or thread}"; shift 2
+        require_option_value "$1" "address or thread" "$@" || return; flavour="$2"; shift 2
         case "$flavour" in
           address|thread) ;;
           *) echo "unknown sanitizer '$flavour' (use address or thread)" >&2; return 2 ;;
         esac
         ;;
-      --compiler) compiler="${2:?--compiler needs gcc or clang}"; shift 2 ;;
+      --compiler) require_option_value "$1" "gcc or clang" "$@" || return; compiler="$2"; shift 2 ;;
       --humble)
         humble_dir="$(resolve_humble_dir "${2:-}")" || return 2
         shift 2
@@ -63,6 +69,16 @@ resolve_humble_dir() {
     fi
   done
   (cd "$dir" && pwd)
+}
+
+# Fails (status 2) with a message naming the option and what it takes when no value follows it.
+# Usage: require_option_value OPTION EXPECTED "$@" (the arguments from the option on)
+require_option_value() {
+  local option="$1" expected="$2"
+  if [ $# -lt 4 ]; then
+    echo "scripts/$(basename "$0"): $option needs a value: $expected" >&2
+    return 2
+  fi
 }
 
 # Answers --help/-h at once, before anything is installed or built: prints the leading comment
@@ -144,8 +160,10 @@ run_colcon() {
   local verb="$1"; shift
   mkdir -p "$log_base"
   local status=0
+  local hidden='^Starting >>> '
+  if [ "$hide_colcon_progress" = true ]; then hidden="$hidden|^\[Processing: |^$"; fi
   colcon --log-base "$log_base" "$verb" --event-handlers "${quiet_event_handlers[@]}" "$@" 2>&1 \
-    | tee "$log_base/$verb.console.log" | grep --line-buffered -v '^Starting >>> ' \
+    | tee "$log_base/$verb.console.log" | grep --line-buffered -v -E "$hidden" \
     || status="${PIPESTATUS[0]}"
   return "$status"
 }

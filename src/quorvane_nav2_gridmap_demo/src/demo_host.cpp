@@ -36,6 +36,7 @@ constexpr char kLoadMapService[] = "/demo_gridmap/load_map";
 constexpr char kGlobalFrame[] = "map";
 
 constexpr auto kUpdatePeriod = 100ms;
+constexpr char kReportFile[] = "report.txt";
 constexpr double kDistanceSaturationM = 2.5;
 
 // A wall cell that only the second sample map has: the costmap holds that map once it is lethal.
@@ -134,6 +135,17 @@ const char * freeOrBlocked(bool free)
   return free ? "free" : "in collision";
 }
 
+std::ofstream openReport(const std::filesystem::path & folder)
+{
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path file = folder / kReportFile;
+  std::ofstream report(file);
+  if (!report) {
+    throw std::runtime_error("cannot write " + file.string());
+  }
+  return report;
+}
+
 void requireState(
   const rclcpp_lifecycle::State & state, uint8_t expected, const std::string & transition)
 {
@@ -145,10 +157,12 @@ void requireState(
 
 }  // namespace
 
-DemoHost::DemoHost(DemoOptions options, WorkingMapDirectory & maps, std::ostream & out)
+DemoHost::DemoHost(DemoOptions options, WorkingMapDirectory & maps, std::ostream & console)
 : options_(std::move(options)),
+  output_folder_(std::filesystem::absolute(options_.output).lexically_normal()),
   maps_(maps),
-  out_(out),
+  report_(openReport(output_folder_)),
+  console_(console),
   named_points_(namedPoints()),
   host_node_(rclcpp::Node::make_shared("demo_host")),
   camera_node_(rclcpp::Node::make_shared("front_camera_driver")),
@@ -170,35 +184,43 @@ DemoHost::~DemoHost()
 bool DemoHost::run()
 {
   const std::string first_map = maps_.currentMapId();
-  out_ << "Map directory (working copy): " << maps_.path().string() << ", current map "
-       << first_map << "\n";
+  const std::string second_map = "warehouse_b";
+  report_ << "Map directory (working copy): " << maps_.path().string() << ", current map "
+          << first_map << "\n";
   publishMap(first_map);
   startGridMapNode();
-  printPlugins(out_, loadedPlugins());
+  const std::vector<std::string> plugins = loadedPlugins();
+  printPlugins(report_, plugins);
+  printPluginSummary(console_, plugins);
 
   camera_ = std::make_unique<SimulatedDepthCamera>(camera_node_, cameraSettings());
   gridmap_->waitForCostmap();
-  out_ << "Costmap current: " << gridmap_->multi_grid_map_->costmap_->getSizeInCellsX() << " x "
-       << gridmap_->multi_grid_map_->costmap_->getSizeInCellsY() << " cells at "
-       << gridmap_->multi_grid_map_->costmap_->getResolution() << " m\n";
-
-  printUpdateTimes(out_, updateFor(options_.update_duration));
-  out_ << "Camera frames published: " << camera_->framesPublished() << "\n";
-
   auto & maps = *gridmap_->multi_grid_map_;
+  report_ << "Costmap current: " << maps.costmap_->getSizeInCellsX() << " x "
+          << maps.costmap_->getSizeInCellsY() << " cells at " << maps.costmap_->getResolution()
+          << " m\n";
+
+  const std::vector<double> update_ms = updateFor(options_.update_duration);
+  printUpdateTimes(report_, update_ms);
+  report_ << "Camera frames published: " << camera_->framesPublished() << "\n";
+
   const CategoryCounts counts = countCategories(maps);
-  printCategoryCounts(out_, counts);
-  printZones(out_, summariseZones(maps, named_points_));
-  printNamedPoints(out_, maps, named_points_);
+  printCategoryCounts(report_, counts);
+  printUpdateSummary(console_, first_map, maps, update_ms, camera_->framesPublished(), counts);
+  printZones(report_, summariseZones(maps, named_points_));
+  printNamedPoints(report_, maps, named_points_);
   writeImages(first_map);
   const bool collisions_answered = reportCollisionAnswers();
-  const bool zones_changed = switchMapAndReportZones("warehouse_b");
+  const bool zones_changed = switchMapAndReportZones(second_map);
 
   const bool categories_seen =
     counts.category_103 > 0 && counts.category_300 > 0 && counts.category_105 > 0;
   if (!categories_seen) {
-    out_ << "FAILED: not every camera category reached the obstacle-type grid\n";
+    reportFailure("not every camera category reached the obstacle-type grid");
   }
+  console_ << "Written to " << output_folder_.string() << "/: " << kReportFile
+           << " (the full report), " << first_map << "_grids.png, " << second_map
+           << "_grids.png (each also in parts, _distance.png and _obstacle_types.png)\n";
   return categories_seen && collisions_answered && zones_changed;
 }
 
@@ -259,48 +281,59 @@ bool DemoHost::reportCollisionAnswers()
   const auto robot = pose2D(1.5, 3.5, 0.0);
   const auto against_wall = pose2D(0.2, 5.0, 0.0);
   const auto near_wall = pose2D(0.5, 5.0, 0.0);
-  out_ << "Collision checks (footprint 0.6 m x 0.5 m):\n";
+  report_ << "Collision checks (footprint 0.6 m x 0.5 m):\n";
   const bool robot_free = checker->isCollisionFreePose(robot, true);
-  out_ << "  isCollisionFreePose " << poseText(robot) << ": " << freeOrBlocked(robot_free)
-       << "\n";
+  report_ << "  isCollisionFreePose " << poseText(robot) << ": " << freeOrBlocked(robot_free)
+          << "\n";
   const bool wall_free = checker->isCollisionFreePose(against_wall, true);
-  out_ << "  isCollisionFreePose " << poseText(against_wall) << ": "
-       << freeOrBlocked(wall_free) << "\n";
+  report_ << "  isCollisionFreePose " << poseText(against_wall) << ": "
+          << freeOrBlocked(wall_free) << "\n";
   const bool ahead_free = checker->isCollisionFreeDt(pose3D(robot), forwardTwist(0.5), 1.0);
-  out_ << "  isCollisionFreeDt from " << poseText(robot) << " at 0.5 m/s for 1.0 s: "
-       << freeOrBlocked(ahead_free) << "\n";
+  report_ << "  isCollisionFreeDt from " << poseText(robot) << " at 0.5 m/s for 1.0 s: "
+          << freeOrBlocked(ahead_free) << "\n";
   const bool back_free = checker->isCollisionFreeDt(pose3D(robot), forwardTwist(-1.0), 1.3);
-  out_ << "  isCollisionFreeDt from " << poseText(robot) << " at -1.0 m/s for 1.3 s: "
-       << freeOrBlocked(back_free) << "\n";
+  report_ << "  isCollisionFreeDt from " << poseText(robot) << " at -1.0 m/s for 1.3 s: "
+          << freeOrBlocked(back_free) << "\n";
 
   for (const auto & pose : {robot, near_wall}) {
     double neg_reached = 0.0;
     double pos_reached = 0.0;
     const bool full_turn = spin.getCollisionFreeAngle(poseStamped(pose), neg_reached, pos_reached);
-    out_ << "  getCollisionFreeAngle at " << poseText(pose) << ": "
-         << (full_turn ? "a full turn is free" : "no full turn") << "; clockwise "
-         << turnText(neg_reached) << ", counter-clockwise " << turnText(pos_reached)
-         << "\n";
+    report_ << "  getCollisionFreeAngle at " << poseText(pose) << ": "
+            << (full_turn ? "a full turn is free" : "no full turn") << "; clockwise "
+            << turnText(neg_reached) << ", counter-clockwise " << turnText(pos_reached)
+            << "\n";
   }
+  console_ << "Collision checks: robot pose " << freeOrBlocked(robot_free)
+           << ", pose against the west wall " << freeOrBlocked(wall_free) << ", 0.5 m ahead "
+           << freeOrBlocked(ahead_free) << ", 1.3 m back " << freeOrBlocked(back_free) << "\n";
   // The sample map leaves the robot room to move and puts the wall where the checks expect it.
   const bool as_expected = robot_free && !wall_free && ahead_free && !back_free;
   if (!as_expected) {
-    out_ << "FAILED: the collision answers do not match the sample map\n";
+    reportFailure("the collision answers do not match the sample map");
   }
   return as_expected;
+}
+
+void DemoHost::reportFailure(const std::string & what)
+{
+  report_ << "FAILED: " << what << "\n";
+  console_ << "FAILED: " << what << "\n";
 }
 
 void DemoHost::writeImages(const std::string & map_id)
 {
   auto & maps = *gridmap_->multi_grid_map_;
-  const cv::Mat distance = distanceImage(maps, kDistanceSaturationM);
-  const cv::Mat obstacle_types = obstacleTypeImage(maps);
-  const auto folder = std::filesystem::absolute(options_.output).lexically_normal();
-  writePng(folder / (map_id + "_distance.png"), distance);
-  writePng(folder / (map_id + "_obstacle_types.png"), obstacle_types);
-  writePng(folder / (map_id + "_grids.png"), sideBySide(distance, obstacle_types));
-  out_ << "Images of " << map_id << " written to " << folder.string() << "/: " << map_id
-       << "_distance.png, " << map_id << "_obstacle_types.png, " << map_id << "_grids.png\n";
+  const cv::Mat distance = distanceImage(
+    maps, kDistanceSaturationM, map_id + ": distance to the nearest lethal or unknown cell");
+  const cv::Mat obstacle_types =
+    obstacleTypeImage(maps, map_id + ": obstacle types and zones (getObstacleType)");
+  writePng(output_folder_ / (map_id + "_distance.png"), distance);
+  writePng(output_folder_ / (map_id + "_obstacle_types.png"), obstacle_types);
+  writePng(output_folder_ / (map_id + "_grids.png"), sideBySide(distance, obstacle_types));
+  report_ << "Images of " << map_id << " written to " << output_folder_.string() << "/: "
+          << map_id << "_distance.png, " << map_id << "_obstacle_types.png, " << map_id
+          << "_grids.png\n";
 }
 
 void DemoHost::waitUntilCostmapHasObstacleAt(double x, double y, std::chrono::milliseconds limit)
@@ -334,8 +367,8 @@ void DemoHost::announceMap(const std::filesystem::path & meta_file)
   if (response.wait_for(5s) != std::future_status::ready) {
     throw std::runtime_error(std::string(kLoadMapService) + " did not answer");
   }
-  out_ << "load_map(" << request->map_url << ") answered, result "
-       << static_cast<int>(response.get()->result) << "\n";
+  report_ << "load_map(" << request->map_url << ") answered, result "
+          << static_cast<int>(response.get()->result) << "\n";
 }
 
 bool DemoHost::switchMapAndReportZones(const std::string & next_map_id)
@@ -352,14 +385,15 @@ bool DemoHost::switchMapAndReportZones(const std::string & next_map_id)
   updateFor(1000ms);
 
   const ZoneSummary after = summariseZones(maps, named_points_);
-  printZoneChange(out_, previous_map_id, before, next_map_id, after, named_points_);
-  printZones(out_, after);
+  printZoneChange(report_, previous_map_id, before, next_map_id, after, named_points_);
+  printZoneChangeSummary(console_, next_map_id, before, after);
+  printZones(report_, after);
   writeImages(next_map_id);
 
   const bool changed = before.narrow_at_point != after.narrow_at_point &&
     before.priority_cells != after.priority_cells;
   if (!changed) {
-    out_ << "FAILED: the zones did not change after load_map\n";
+    reportFailure("the zones did not change after load_map");
   }
   return changed;
 }

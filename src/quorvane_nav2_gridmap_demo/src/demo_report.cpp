@@ -52,6 +52,12 @@ std::string bitNames(const quorvane_nav2_gridmap::ObsTypeBitMap & bits)
   return text.str();
 }
 
+double meanOf(const std::vector<double> & values)
+{
+  return values.empty() ? 0.0 :
+         std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
+}
+
 std::string cellText(const NamedPoint & point)
 {
   std::ostringstream text;
@@ -110,25 +116,56 @@ void printPlugins(std::ostream & out, const std::vector<std::string> & plugins)
   }
 }
 
+void printPluginSummary(std::ostream & out, const std::vector<std::string> & plugins)
+{
+  out << "Plugins:";
+  const char * separator = " ";
+  for (const auto & plugin : plugins) {
+    out << separator << plugin;
+    separator = ", ";
+  }
+  out << "\n";
+}
+
+void printUpdateSummary(
+  std::ostream & out, const std::string & map_id, const quorvane_nav2_gridmap::MultiGridMap & maps,
+  const std::vector<double> & update_ms, std::size_t camera_frames, const CategoryCounts & counts)
+{
+  out << std::fixed << std::setprecision(2) << map_id << ": "
+      << maps.costmap_->getSizeInCellsX() << " x " << maps.costmap_->getSizeInCellsY()
+      << " cells at " << maps.costmap_->getResolution() << " m; " << update_ms.size()
+      << " updates (mean " << meanOf(update_ms) << " ms) with " << camera_frames
+      << " camera frames; cells seen: 103 person " << counts.category_103 << ", 300 box "
+      << counts.category_300 << ", 105 spill " << counts.category_105 << "\n";
+}
+
+void printZoneChangeSummary(
+  std::ostream & out, const std::string & after_map, const ZoneSummary & before,
+  const ZoneSummary & after)
+{
+  out << "After load_map of " << after_map << ": narrow corridor cells " << before.narrow_cells
+      << " -> " << after.narrow_cells << ", priority passage cells " << before.priority_cells
+      << " -> " << after.priority_cells << "\n";
+}
+
 void printUpdateTimes(std::ostream & out, const std::vector<double> & update_ms)
 {
   if (update_ms.empty()) {
     out << "Updates: none\n";
     return;
   }
-  const double total = std::accumulate(update_ms.begin(), update_ms.end(), 0.0);
   const auto [fastest, slowest] = std::minmax_element(update_ms.begin(), update_ms.end());
   out << std::fixed << std::setprecision(2) << "Updates: " << update_ms.size()
-      << " x MultiGridMap::updateMap, mean " << total / static_cast<double>(update_ms.size())
+      << " x MultiGridMap::updateMap, mean " << meanOf(update_ms)
       << " ms, min " << *fastest << " ms, max " << *slowest << " ms\n";
 }
 
 void printCategoryCounts(std::ostream & out, const CategoryCounts & counts)
 {
   out << "Cells per obstacle type (getObstacleType):\n"
-      << "  category 103 (0x008)         " << counts.category_103 << "\n"
-      << "  category 300 (0x004)         " << counts.category_300 << "\n"
-      << "  category 105 (0x020)         " << counts.category_105 << "\n"
+      << "  103 person (0x008)           " << counts.category_103 << "\n"
+      << "  300 box (0x004)              " << counts.category_300 << "\n"
+      << "  105 spill (0x020)            " << counts.category_105 << "\n"
       << "  peril (0x002)                " << counts.peril << "\n"
       << "  narrow passage (0x010)       " << counts.narrow_passage << "\n"
       << "  priority passage (0x400)     " << counts.priority_passage << "\n";

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -28,13 +29,17 @@ struct DemoOptions
 {
   std::filesystem::path output{"out/demo"};
   std::chrono::milliseconds update_duration{3000};
+  bool verbose{false};
+  // "--ros-args" and what follows it on the host's command line.
+  std::vector<std::string> ros_arguments;
 };
 
 class DemoHost
 {
 public:
-  // Needs rclcpp initialised with the demo's parameters.
-  DemoHost(DemoOptions options, WorkingMapDirectory & maps, std::ostream & out);
+  // Needs rclcpp initialised with the demo's parameters. Prints a few lines of summary on
+  // `console` and writes the full report to report.txt in the output folder.
+  DemoHost(DemoOptions options, WorkingMapDirectory & maps, std::ostream & console);
   // Stops the camera and the executor and takes the node down its lifecycle.
   ~DemoHost();
 
@@ -51,6 +56,7 @@ private:
   std::vector<std::string> loadedPlugins() const;
   std::vector<double> updateFor(std::chrono::milliseconds duration);
   bool reportCollisionAnswers();
+  void reportFailure(const std::string & what);
   void writeImages(const std::string & map_id);
   void waitUntilCostmapHasObstacleAt(double x, double y, std::chrono::milliseconds limit);
   void announceMap(const std::filesystem::path & meta_file);
@@ -58,8 +64,10 @@ private:
   void stopNode();
 
   DemoOptions options_;
+  std::filesystem::path output_folder_;
   WorkingMapDirectory & maps_;
-  std::ostream & out_;
+  std::ofstream report_;
+  std::ostream & console_;
   std::vector<NamedPoint> named_points_;
   rclcpp::Node::SharedPtr host_node_;
   rclcpp::Node::SharedPtr camera_node_;

@@ -1,7 +1,8 @@
 #ifndef QUORVANE_NAV2_GRIDMAP_DEMO__DEMO_REPORT_HPP_
 #define QUORVANE_NAV2_GRIDMAP_DEMO__DEMO_REPORT_HPP_
 
-// The host's report: what it asked the grid maps and what they answered.
+// The host's report: what it asked the grid maps and what they answered, in full and as a
+// one-line summary per step.
 
 #include <cstddef>
 #include <ostream>
@@ -47,6 +48,13 @@ ZoneSummary summariseZones(
   quorvane_nav2_gridmap::MultiGridMap & maps, const std::vector<NamedPoint> & points);
 
 void printPlugins(std::ostream & out, const std::vector<std::string> & plugins);
+void printPluginSummary(std::ostream & out, const std::vector<std::string> & plugins);
+void printUpdateSummary(
+  std::ostream & out, const std::string & map_id, const quorvane_nav2_gridmap::MultiGridMap & maps,
+  const std::vector<double> & update_ms, std::size_t camera_frames, const CategoryCounts & counts);
+void printZoneChangeSummary(
+  std::ostream & out, const std::string & after_map, const ZoneSummary & before,
+  const ZoneSummary & after);
 void printUpdateTimes(std::ostream & out, const std::vector<double> & update_ms);
 void printCategoryCounts(std::ostream & out, const CategoryCounts & counts);
 void printZones(std::ostream & out, const ZoneSummary & zones);
