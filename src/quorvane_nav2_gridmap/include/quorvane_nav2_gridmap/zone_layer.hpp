@@ -73,6 +73,15 @@ private:
     std::array<std::array<std::uint8_t, kTileSide * kTileSide>, 2> counts{};
   };
   using Cell = std::pair<std::int64_t, std::int64_t>;
+  // The columns [first_column, end_column) of the zone being added whose cells lie in one tile
+  // column, and whether they lie in consecutive cells there (where no centre lies on a border).
+  struct ColumnRange
+  {
+    std::uint32_t first_column;
+    std::uint32_t end_column;
+    std::int64_t tile_x;
+    bool consecutive;
+  };
 
   static std::uint64_t tileKey(std::int64_t tile_x, std::int64_t tile_y);
   static std::int64_t tileOf(std::int64_t cell) {return cell >> kTileShift;}
@@ -83,6 +92,10 @@ private:
   std::optional<std::int64_t> latticeCell(double world, double origin) const;
   Tile & tileAt(std::int64_t x, std::int64_t y);
   void addCell(Kind kind, std::int64_t x, std::int64_t y);
+  // Places the columns of a zone's grid (where in the tiles its cells' centres fall), once.
+  void placeColumns(const semantic_map::Gridmap<bool> & zone_grid);
+  // Adds the zone cells of one row that lie in one column range.
+  void addRange(Kind kind, const ColumnRange & range, std::int64_t y, const bool * cells);
   // The zone cells of a kind a cell counts aside, beyond its own 255.
   std::uint64_t beyond255(Kind kind, std::int64_t x, std::int64_t y) const;
 
@@ -99,18 +112,7 @@ private:
   // The tile the last add wrote to: a zone's cells lie together.
   Tile * last_tile_{nullptr};
   std::uint64_t last_key_{0};
-  // The columns [first_column, end_column) of the zone being added whose cells lie in one tile
-  // column, and whether they lie in consecutive cells there (where no centre lies on a border).
-  struct ColumnRange
-  {
-    std::uint32_t first_column;
-    std::uint32_t end_column;
-    std::int64_t tile_x;
-    bool consecutive;
-  };
-  void placeColumns(const semantic_map::Gridmap<bool> & zone_grid);
-  // Adds the zone cells of one row that lie in one column range.
-  void addRange(Kind kind, const ColumnRange & range, std::int64_t y, const bool * cells);
+  // The zone being added: its column ranges and each column's place in its tile.
   std::vector<ColumnRange> column_ranges_;
   std::vector<std::uint8_t> column_offsets_;
 };
