@@ -1,8 +1,14 @@
 #include "quorvane_nav2_gridmap/grid_distance_map.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <utility>
+
+#include <fmt/format.h>
 
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "pluginlib/class_list_macros.hpp"
@@ -40,6 +46,9 @@ void GridDistanceMap::onInitialize()
   getParameter("danger_threshold", danger_threshold_);
   getParameter("few_obstacle_distance", few_obstacle_distance_);
   QLOG_INFO("few_obstacle_distance={}", few_obstacle_distance_);
+  requireDistance("risk_threshold", risk_threshold_);
+  requireDistance("danger_threshold", danger_threshold_);
+  requireDistance("few_obstacle_distance", few_obstacle_distance_);
 
   declareParameter("publish_as_occupancy", rclcpp::ParameterValue(false));
   bool publish_as_occupancy = false;
@@ -55,12 +64,26 @@ void GridDistanceMap::onInitialize()
   resize();
 }
 
+void GridDistanceMap::requireDistance(const std::string & key, double metres) const
+{
+  // The thresholds are distances on the map. A negative or NaN one would configure a map in
+  // which a cell beside a wall costs nothing and is in no risk, and an infinite one a cost of NaN.
+  if (!(metres >= 0.0 && std::isfinite(metres))) {
+    throw std::invalid_argument(
+            fmt::format(
+              "parameter {} is {}: it must be a finite distance in metres, 0 or more",
+              fullParameterName(key), metres));
+  }
+}
+
 void GridDistanceMap::resize()
 {
   size_y_ = costmap_->getSizeInCellsY();
   size_x_ = costmap_->getSizeInCellsX();
   resolution_ = costmap_->getResolution();
-  few_obstacle_distance_cells_ = few_obstacle_distance_ / resolution_;
+  // Held finite, so that the graded cost of a far-reaching threshold stays a number.
+  few_obstacle_distance_cells_ =
+    std::min(few_obstacle_distance_ / resolution_, std::numeric_limits<double>::max());
   risk_cells_ = risk_threshold_ / resolution_;
   danger_cells_ = danger_threshold_ / resolution_;
 }

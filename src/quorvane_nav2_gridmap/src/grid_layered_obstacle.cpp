@@ -1,12 +1,19 @@
 #include "quorvane_nav2_gridmap/grid_obstacle_type.hpp"
 
+#include <cmath>
 #include <cstdint>
-#include <iomanip>
+#include <iterator>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
+#include <stdexcept>
+#include <system_error>
+#include <tuple>
 #include <utility>
+
+#include <fmt/format.h>
 
 #include <opencv2/imgproc.hpp>
 #include <pcl/point_cloud.h>
@@ -16,6 +23,7 @@
 #include <pluginlib/class_list_macros.hpp>
 #include <rclcpp/exceptions.hpp>
 
+#include "quorvane_nav2_gridmap/categrory_table.hpp"
 #include "quorvane_nav2_gridmap/euclidean_distance_transform.hpp"
 #include "quorvane_nav2_gridmap/logger.hpp"
 #include "quorvane_nav2_gridmap/semantic_type.hpp"
@@ -41,19 +49,18 @@ std::string shapeName(std::uint32_t desc_type)
 
 std::string pointsText(const std::vector<plane_object::Point> & points)
 {
-  std::ostringstream text;
-  text << std::fixed << std::setprecision(3);
+  // fmt, not a stream: a large site logs tens of thousands of these in the update after load_map.
+  fmt::memory_buffer text;
   for (size_t i = 0; i < points.size(); ++i) {
-    if (i > 0) {
-      text << ", ";
-    }
-    text << "(" << points[i].x << ", " << points[i].y;
+    fmt::format_to(
+      std::back_inserter(text), "{}({:.3f}, {:.3f}", i > 0 ? ", " : "", points[i].x,
+      points[i].y);
     if (points[i].r > 0.0) {
-      text << ", r=" << points[i].r;
+      fmt::format_to(std::back_inserter(text), ", r={:.3f}", points[i].r);
     }
-    text << ")";
+    text.push_back(')');
   }
-  return text.str();
+  return fmt::to_string(text);
 }
 
 // Clears the map-change flag however the zone reload ends, so that a map directory that makes
@@ -92,6 +99,7 @@ void logPriorityPassageCoordinates(
 }
 
 GridObstacleType::GridObstacleType()
+: narrow_corridor_bits_(categrory_table[semantic::SEMANTIC_NARROW_PASSAGE])
 {
   type_ = GRIDMAP_TYPE_OBSTACLE;
 }
@@ -160,7 +168,7 @@ void GridObstacleType::onInitialize()
   frustum_observation_->activate();
 
   readMapDirectoryParameters();
-  loadZones();
+  loadZones(readCostmapWindow());
   QLOG_INFO(
     "GridObstacleType::updateMap set narrow_corridor_objs_ size {}, priority_passage_objs_ size {}",
     narrow_corridor_objs_.size(), priority_passage_objs_.size());
@@ -267,7 +275,51 @@ void GridObstacleType::getSourceParametersAndCreateObservation(
     }
     costmap_depth_camera::FrustumObservationOptions options = built_in;
     getObservationSourceConfig(source, shared_defaults, options);
+    checkFrustumSettings(source, options.buffer_options);
     frustum_observation->addObservationBufferListen(options);
+  }
+}
+
+void GridObstacleType::checkFrustumSettings(
+  const std::string & source,
+  const costmap_depth_camera::ObservationBufferOptions & options) const
+{
+  // The camera's frustum gives a bin size that is not positive its default and settles view
+  // distances that contradict each other, but only when the camera's first frame arrives: the
+  // host hears of it here, where it set them. A bin size that is no number, or infinite, has no
+  // meaning at all.
+  const auto key = [this, &source](const char * name) {
+      return fullParameterName(source + "." + name);
+    };
+  const costmap_depth_camera::ObservationBufferOptions defaults;
+  const std::tuple<const char *, double, double, const char *> bins[] = {
+    {"frustum_theta_resolution", options.frustum_theta_resolution,
+      defaults.frustum_theta_resolution, "rad"},
+    {"frustum_r_resolution", options.frustum_r_resolution, defaults.frustum_r_resolution, "m"}};
+  for (const auto & [name, value, fallback, unit] : bins) {
+    if (std::isnan(value) || value == std::numeric_limits<double>::infinity()) {
+      throw std::invalid_argument(
+              fmt::format("parameter {} is {}: it must be a finite bin size", key(name), value));
+    }
+    if (!(value > 0.0)) {
+      QLOG_WARN(
+        "parameter {} is {}: the camera's frustum uses {} {} instead", key(name), value, fallback,
+        unit);
+    }
+  }
+  double near = options.min_detect_distance;
+  if (!(near >= 0.0 && std::isfinite(near))) {
+    QLOG_WARN(
+      "parameter {} is {}: the camera's frustum starts at 0 m instead", key("min_detect_distance"),
+      near);
+    near = 0.0;
+  }
+  const double far = options.max_detect_distance;
+  if (!(std::isfinite(far) && far >= near)) {
+    QLOG_WARN(
+      "parameter {} is {} with {} {}: the camera's frustum ends where it starts, so the camera "
+      "clears nothing", key("max_detect_distance"), far, key("min_detect_distance"),
+      options.min_detect_distance);
   }
 }
 
@@ -289,16 +341,67 @@ void GridObstacleType::readMapDirectoryParameters()
   map_mark_yaml_file_ = values[1];
   map_meta_yaml_file_ = values[2];
   map_path_str_ = values[3];
+  // The history file's own error lines do not say where the directory was looked for.
+  std::error_code error;
+  if (!std::filesystem::is_directory(map_path_str_, error)) {
+    QLOG_WARN(
+      "GridObstacleType({}) finds no map directory {} (parameter {}): no zones until it exists "
+      "and a map is loaded", name_, map_path_str_.string(), fullParameterName("map_path_str"));
+  }
 }
 
-void GridObstacleType::loadZones()
+void GridObstacleType::loadZones(const CostmapWindow & window)
 {
-  // One parse of the zone file for both kinds: a large site's file takes seconds to parse.
+  // The last map's zones go first: they never belong to the next map, and a large site's zones
+  // would otherwise be held twice while the next ones load.
+  narrow_corridor_objs_.clear();
+  priority_passage_objs_.clear();
+  zone_layer_ = ZoneLayer(window.resolution, window.origin_x, window.origin_y);
+  zone_window_.reset();
+  // One reading of the zone file for both kinds, each zone drawn onto the layer as it is kept.
   auto zones = plane_object::PlaneObjectFactory(
     map_path_str_, map_id_file_, map_meta_yaml_file_, map_mark_yaml_file_,
-    {kNarrowCorridorMark, kPriorityPassageMark});
+    {kNarrowCorridorMark, kPriorityPassageMark},
+    [this](plane_object::Base & zone) {addToZoneLayer(zone);});
   narrow_corridor_objs_ = std::move(zones[0]);
   priority_passage_objs_ = std::move(zones[1]);
+}
+
+void GridObstacleType::addToZoneLayer(plane_object::Base & zone)
+{
+  const auto grid = zone.getGrid(zone_layer_.resolution());
+  if (!grid) {
+    return;
+  }
+  zone_layer_.add(
+    *grid, zone.type == kPriorityPassageMark ?
+    ZoneLayer::kPriorityPassage : ZoneLayer::kNarrowCorridor);
+  // The layer holds the cells from here on. An empty grid stays, so that a zone that draws
+  // nothing says so once, as before.
+  if (grid->cellCount() > 0) {
+    zone.grid.reset();
+  }
+}
+
+void GridObstacleType::followZones(const CostmapWindow & window)
+{
+  std::optional<std::pair<std::int64_t, std::int64_t>> start =
+    zone_layer_.place(window.resolution, window.origin_x, window.origin_y);
+  if (!start) {
+    // Another resolution, or an origin off the lattice (a new static map): the zones are drawn
+    // again, onto the window's own lattice.
+    zone_layer_ = ZoneLayer(window.resolution, window.origin_x, window.origin_y);
+    zone_window_.reset();
+    for (const Zones * zones : {&narrow_corridor_objs_, &priority_passage_objs_}) {
+      for (const auto & zone : *zones) {
+        addToZoneLayer(*zone);
+      }
+    }
+    start.emplace(0, 0);
+  }
+  if (zone_window_.follow(zone_layer_, window.size_x, window.size_y, start->first, start->second)) {
+    passage_distances_stale_ = true;
+  }
 }
 
 void GridObstacleType::updateMap()
@@ -317,17 +420,20 @@ void GridObstacleType::updateMap()
 
   if (map_changed_.load()) {
     const MapChangeAcknowledgement acknowledgement(map_changed_);
-    loadZones();
+    loadZones(window);
     QLOG_INFO(
       "GridObstacleType::updateMap set narrow_corridor_objs_ size {}, priority_passage_objs_ "
       "size {}", narrow_corridor_objs_.size(), priority_passage_objs_.size());
     logPriorityPassageCoordinates(name_, priority_passage_objs_);
   }
 
-  const std::size_t narrow_cells = writeNarrowCorridors();
-  QLOG_DEBUG("GridObstacleType::updateMap set SEMANTIC_NARROW_PASSAGE count {}", narrow_cells);
-
-  const std::size_t passage_cells = writePriorityPassages();
+  // The zones are not written into the grid: the queries read them beside it, so that a window
+  // that stays where it was costs nothing and one that moves costs the cells it newly covers.
+  followZones(window);
+  QLOG_DEBUG(
+    "GridObstacleType::updateMap set SEMANTIC_NARROW_PASSAGE count {}",
+    zone_window_.narrowCorridorCells());
+  const std::uint64_t passage_cells = zone_window_.priorityPassageCells();
   QLOG_INFO(
     "[PriorityPassage] GridObstacleType loaded priority passage objects: {}, cells: {}",
     priority_passage_objs_.size(), passage_cells);
@@ -336,7 +442,11 @@ void GridObstacleType::updateMap()
       "[PriorityPassage] GridObstacleType found priority passage objects, but no cells were "
       "written to gridmap");
   }
-  updatePriorityPassageDistances(passage_cells);
+  has_priority_passage_ = passage_cells > 0;
+  if (!has_priority_passage_) {
+    // Without passage cells there is nothing to measure; the matrix is released.
+    priority_passage_dist_map_ = cv::Mat();
+  }
 
   publishZoneCloud();
   grid_updated_ = true;
@@ -371,63 +481,21 @@ void GridObstacleType::walkZoneCells(const Zones & zones, Visitor && visit) cons
   }
 }
 
-std::size_t GridObstacleType::writeNarrowCorridors()
+void GridObstacleType::computePassageDistances()
 {
-  std::size_t count = 0;
-  walkZoneCells(
-    narrow_corridor_objs_, [this, &count](unsigned int mx, unsigned int my, double, double) {
-      obs_type_grid_map_->setCost(semantic::SEMANTIC_NARROW_PASSAGE, mx, my);
-      ++count;
-    });
-  return count;
-}
-
-std::size_t GridObstacleType::writePriorityPassages()
-{
-  ObsTypeBitMap bits;
-  bits.reset();
-  bits.or_with(OBS_TYPE_PRIORITY_PASSAGE);
-  const unsigned int width = obs_type_grid_map_->getWidth();
-  // The written cells are kept (capacity and all) for the distance computation.
-  passage_cells_.clear();
-  walkZoneCells(
-    priority_passage_objs_,
-    [this, &bits, width](unsigned int mx, unsigned int my, double, double) {
-      obs_type_grid_map_->merge(my * width + mx, bits);
-      passage_cells_.push_back(cv::Point(static_cast<int>(mx), static_cast<int>(my)));
-    });
-  return passage_cells_.size();
-}
-
-bool GridObstacleType::PassageWindow::operator==(const PassageWindow & other) const
-{
-  return width == other.width && height == other.height && resolution == other.resolution &&
-         origin_x == other.origin_x && origin_y == other.origin_y;
-}
-
-void GridObstacleType::updatePriorityPassageDistances(std::size_t passage_cells)
-{
-  if (passage_cells == 0) {
-    // Without passage cells there is nothing to measure; the matrix is released.
-    has_priority_passage_ = false;
-    priority_passage_dist_map_ = cv::Mat();
-    passage_zones_.clear();
-    return;
-  }
-  has_priority_passage_ = true;
-  const PassageWindow window{
-    obs_type_grid_map_->getWidth(), obs_type_grid_map_->getHeight(),
-    obs_type_grid_map_->getResolution(), obs_type_grid_map_->getOriginX(),
-    obs_type_grid_map_->getOriginY()};
+  passage_distances_stale_ = false;
+  const int rows = static_cast<int>(obs_type_grid_map_->getHeight());
+  const int cols = static_cast<int>(obs_type_grid_map_->getWidth());
   // The passage cells follow from the zones and the window alone (no camera category carries the
-  // passage bit): while neither changes, the distances of the last computation still hold.
-  const bool unchanged = !priority_passage_dist_map_.empty() &&
-    passage_zones_ == priority_passage_objs_ && passage_window_ == window;
-  if (unchanged) {
-    return;
+  // passage bit).
+  passage_cells_.clear();
+  for (int my = 0; my < rows; ++my) {
+    for (int mx = 0; mx < cols; ++mx) {
+      if (zone_window_.at(mx, my) & ZoneLayer::kPriorityPassageBit) {
+        passage_cells_.emplace_back(mx, my);
+      }
+    }
   }
-  const int rows = static_cast<int>(window.height);
-  const int cols = static_cast<int>(window.width);
   if (priority_passage_dist_map_.rows != rows || priority_passage_dist_map_.cols != cols) {
     priority_passage_dist_map_ = cv::Mat::zeros(rows, cols, CV_32FC1);
   } else {
@@ -445,8 +513,6 @@ void GridObstacleType::updatePriorityPassageDistances(std::size_t passage_cells)
   }
   cv::Mat distances = priority_passage_dist_map_(passage_box_);
   euclideanDistanceTransform(mask, distances);
-  passage_zones_ = priority_passage_objs_;
-  passage_window_ = window;
 }
 
 cv::Rect GridObstacleType::passageBox(int rows, int cols) const
@@ -492,6 +558,16 @@ void GridObstacleType::publishGridView()
     // The view is stamped with the node's clock; without the node there is nothing to stamp.
     return;
   }
+  // The view shows the zones as the queries see them.
+  const unsigned int width = obs_type_grid_map_->getWidth();
+  for (unsigned int my = 0; my < obs_type_grid_map_->getHeight(); ++my) {
+    for (unsigned int mx = 0; mx < width; ++mx) {
+      const ObsTypeBitMap zone_bits = zoneBitsAt(mx, my);
+      if (zone_bits.any()) {
+        obs_type_grid_map_->merge(my * width + mx, zone_bits);
+      }
+    }
+  }
   trace_merge_pub_->publish(obs_type_grid_map_->changeToOccupancyGrid(global_frame_, node->now()));
 }
 
@@ -501,14 +577,35 @@ bool GridObstacleType::isInsideGrid(unsigned int mx, unsigned int my) const
          my < obs_type_grid_map_->getHeight();
 }
 
+ObsTypeBitMap GridObstacleType::zoneBitsAt(unsigned int mx, unsigned int my) const
+{
+  const std::uint8_t coverage = zone_window_.at(mx, my);
+  ObsTypeBitMap bits;
+  bits.reset();
+  if (coverage & ZoneLayer::kNarrowCorridorBit) {
+    bits.merge(narrow_corridor_bits_);
+  }
+  if (coverage & ZoneLayer::kPriorityPassageBit) {
+    bits.or_with(OBS_TYPE_PRIORITY_PASSAGE);
+  }
+  return bits;
+}
+
+ObsTypeBitMap GridObstacleType::cellBits(unsigned int mx, unsigned int my) const
+{
+  ObsTypeBitMap bits = obs_type_grid_map_->get(mx, my);
+  bits.merge(zoneBitsAt(mx, my));
+  return bits;
+}
+
 bool GridObstacleType::inNarrowPassage(unsigned int mx, unsigned int my, int)
 {
-  return isInsideGrid(mx, my) && obs_type_grid_map_->get(mx, my).any(OBS_TYPE_NARROW_PASSAGE);
+  return isInsideGrid(mx, my) && cellBits(mx, my).any(OBS_TYPE_NARROW_PASSAGE);
 }
 
 bool GridObstacleType::inPriorityPassage(unsigned int mx, unsigned int my, int)
 {
-  return isInsideGrid(mx, my) && obs_type_grid_map_->get(mx, my).any(OBS_TYPE_PRIORITY_PASSAGE);
+  return isInsideGrid(mx, my) && cellBits(mx, my).any(OBS_TYPE_PRIORITY_PASSAGE);
 }
 
 bool GridObstacleType::hasPriorityPassage()
@@ -518,6 +615,11 @@ bool GridObstacleType::hasPriorityPassage()
 
 float GridObstacleType::getPriorityPassageBoundaryDist(unsigned int mx, unsigned int my)
 {
+  // Measured when first asked for after the window or the zones changed: a moving window would
+  // otherwise pay a distance transform in every update, asked for or not.
+  if (has_priority_passage_ && passage_distances_stale_) {
+    computePassageDistances();
+  }
   const cv::Mat & distances = priority_passage_dist_map_;
   if (distances.empty() || mx >= static_cast<unsigned int>(distances.cols) ||
     my >= static_cast<unsigned int>(distances.rows))
@@ -533,7 +635,7 @@ bool GridObstacleType::getObstacleType(unsigned int mx, unsigned int my, ObsType
     bits.reset();
     return false;
   }
-  bits = obs_type_grid_map_->get(mx, my);
+  bits = cellBits(mx, my);
   return grid_updated_;
 }
 

@@ -102,7 +102,8 @@ bool MultiGridMap::inPriorityPassage(unsigned int mx, unsigned int my, int r)
 
 bool MultiGridMap::getObstacleType(unsigned int mx, unsigned int my, ObsTypeBitMap & bits) const
 {
-  if (!obstacleTypeMap().getObstacleType(mx, my, bits)) {
+  const GridMap & obstacles = obstacleTypeMap();
+  if (!obstacles.getObstacleType(mx, my, bits) && !isPrepared(obstacles)) {
     QLOG_WARN("obstacle_type_gridmap may not have been prepared");
   }
   if (distanceMap().inPeril(mx, my, 0)) {
@@ -113,11 +114,21 @@ bool MultiGridMap::getObstacleType(unsigned int mx, unsigned int my, ObsTypeBitM
 
 bool MultiGridMap::isObstacleType(unsigned int mx, unsigned int my, unsigned int mask) const
 {
+  const GridMap & obstacles = obstacleTypeMap();
   ObsTypeBitMap bits;
-  if (!obstacleTypeMap().getObstacleType(mx, my, bits)) {
+  if (!obstacles.getObstacleType(mx, my, bits) && !isPrepared(obstacles)) {
     QLOG_WARN("obstacle_type_gridmap may not have been prepared");
   }
   return bits.any(mask);
+}
+
+bool MultiGridMap::isPrepared(const GridMap & obstacles)
+{
+  // The plugin answers false for a cell outside its grid as it does before its first update; a
+  // planner checking footprints at the costmap's edge asks about such cells all the time. The
+  // grid's first cell tells the two apart.
+  ObsTypeBitMap first_cell;
+  return obstacles.getObstacleType(0, 0, first_cell);
 }
 
 GridMap & MultiGridMap::distanceMap() const

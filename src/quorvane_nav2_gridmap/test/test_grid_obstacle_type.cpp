@@ -399,9 +399,10 @@ TEST_F(GridObstacleTypeTest, ParameterOfAnotherTypeFailsConfiguration)
 
 TEST_F(GridObstacleTypeTest, ZonesOfTheMapDirectoryBecomeCategoryBitsAndDistances)
 {
-  writeMap(
-    "zones", "m1",
-    {block("narrow corridor", 2, 2, 4, 3), block("priority passage", 6, 6, 10, 10)});
+  // The narrow corridor is drawn 300 times over: each of its cells is counted every time.
+  std::vector<Zone> zones(300, block("narrow corridor", 2, 2, 4, 3));
+  zones.push_back(block("priority passage", 6, 6, 10, 10));
+  writeMap("zones", "m1", zones);
   selectMap("zones", "m1");
   LogRecorder log;
   auto node = configured("zones");
@@ -429,7 +430,7 @@ TEST_F(GridObstacleTypeTest, ZonesOfTheMapDirectoryBecomeCategoryBitsAndDistance
   EXPECT_FLOAT_EQ(maps.getPriorityPassageBoundaryDist(6, 9), 1.0f);
   EXPECT_FLOAT_EQ(maps.getPriorityPassageBoundaryDist(5, 8), 0.0f);
   EXPECT_TRUE(contains(log.lines(), {spdlog::level::debug,
-      "GridObstacleType::updateMap set SEMANTIC_NARROW_PASSAGE count 6", {}, {}}));
+      "GridObstacleType::updateMap set SEMANTIC_NARROW_PASSAGE count 1800", {}, {}}));
   EXPECT_TRUE(contains(log.lines(), map_mark_test::info(
       "[PriorityPassage] GridObstacleType loaded priority passage objects: 1, cells: 25")));
 }
@@ -596,8 +597,10 @@ TEST_F(GridObstacleTypeTest, CellsOutsideTheGridAnswerAsEmptyCells)
   selectMap("zones", "m1");
   auto node = configured("zones");
   auto plugin = obstaclePlugin(*node);
-  node->multi_grid_map_->updateMap();
+  auto & maps = *node->multi_grid_map_;
+  maps.updateMap();
   ASSERT_TRUE(plugin->inPriorityPassage(19, 19, 0));
+  LogRecorder log;
   for (const auto & [mx, my] : std::vector<std::pair<unsigned int, unsigned int>>{
       {20, 19}, {19, 20}, {4000000000u, 0}, {0, 4000000000u}})
   {
@@ -608,7 +611,11 @@ TEST_F(GridObstacleTypeTest, CellsOutsideTheGridAnswerAsEmptyCells)
     EXPECT_FALSE(plugin->inPriorityPassage(mx, my, 0));
     EXPECT_FALSE(plugin->inNarrowPassage(mx, my, 0));
     EXPECT_FLOAT_EQ(plugin->getPriorityPassageBoundaryDist(mx, my), 0.0f);
+    // A footprint at the costmap's edge asks like this thousands of times a second.
+    EXPECT_EQ(bitsAt(maps, mx, my), 0x2u);
+    EXPECT_FALSE(maps.isObstacleType(mx, my, ~0u));
   }
+  EXPECT_EQ(log.lines(), std::vector<LogLine>{});
 }
 
 TEST_F(GridObstacleTypeTest, PassageDistancesAreExactOnAGridWiderThan4096Cells)
@@ -633,7 +640,10 @@ TEST_F(GridObstacleTypeTest, PassageDistancesAreExactOnAGridWiderThan4096Cells)
   EXPECT_EQ(wrong, 0);
 }
 
-TEST_F(GridObstacleTypeTest, PassageDistancesFollowAMovingWindowExactly)
+// The window moves back and forth by whole cells, cutting the passages with its left and lower
+// edges on the way, once by half a cell and once to another resolution: the cells, their count and
+// the distances follow exactly.
+TEST_F(GridObstacleTypeTest, PassagesFollowAMovingWindowExactly)
 {
   writeMap(
     "zones", "m1",
@@ -645,56 +655,87 @@ TEST_F(GridObstacleTypeTest, PassageDistancesFollowAMovingWindowExactly)
     "/zones_costmap/map", rclcpp::QoS(1).transient_local().reliable());
   auto & maps = *node->multi_grid_map_;
   auto * master = node->costmap_ros_->getLayeredCostmap()->getCostmap();
-  // Back and forth, with the passages cut by the window's left and lower edges on the way.
-  for (const auto & [origin_x, origin_y] : std::vector<std::pair<double, double>>{
-      {0.0, 0.0}, {4.0, 0.5}, {-1.0, 2.0}, {0.0, 0.0}})
+  struct Window
   {
+    double origin_x;
+    double origin_y;
+    double resolution;
+  };
+  for (const Window & window : std::vector<Window>{
+      {0.0, 0.0, 0.5}, {4.0, 0.5, 0.5}, {-1.0, 2.0, 0.5}, {-1.0, 2.0, 0.25}, {0.25, 0.0, 0.5},
+      {0.0, 0.0, 0.5}})
+  {
+    const int cells = static_cast<int>(10.0 / window.resolution);
     nav_msgs::msg::OccupancyGrid map;
     map.header.frame_id = "map";
-    map.info.resolution = 0.5f;
-    map.info.width = 20;
-    map.info.height = 20;
-    map.info.origin.position.x = origin_x;
-    map.info.origin.position.y = origin_y;
+    map.info.resolution = static_cast<float>(window.resolution);
+    map.info.width = cells;
+    map.info.height = cells;
+    map.info.origin.position.x = window.origin_x;
+    map.info.origin.position.y = window.origin_y;
     map.info.origin.orientation.w = 1.0;
-    map.data.assign(400, 0);
+    map.data.assign(static_cast<std::size_t>(cells * cells), 0);
     map_publisher->publish(map);
-    const auto moved = [master, x = origin_x, y = origin_y]() {
+    const auto moved = [master, &window]() {
         std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*master->getMutex());
-        return master->getOriginX() == x && master->getOriginY() == y;
+        return master->getOriginX() == window.origin_x &&
+               master->getOriginY() == window.origin_y &&
+               master->getResolution() == window.resolution;
       };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!moved() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_TRUE(moved()) << "the costmap did not take the map at (" << origin_x << ", " <<
-      origin_y << ")";
+    const std::string where = "window origin (" + std::to_string(window.origin_x) + ", " +
+      std::to_string(window.origin_y) + ") at " + std::to_string(window.resolution) + " m";
+    ASSERT_TRUE(moved()) << where;
+    LogRecorder log;
     maps.updateMap();
-    ASSERT_TRUE(maps.hasPriorityPassage());
+    ASSERT_TRUE(maps.hasPriorityPassage()) << where;
 
+    // Drawn at the window's resolution, a block covers the cells from its lower left corner to
+    // its upper right one, each by its centre: a window cell holding one is a passage cell.
+    const auto in_passage = [&window](int mx, int my) {
+        const double half = window.resolution / 2.0;
+        const double x = window.origin_x + mx * window.resolution;
+        const double y = window.origin_y + my * window.resolution;
+        const auto covers = [half](double corner, double low, double high) {
+            return corner > low - half && corner <= high + half;
+          };
+        return (covers(x, 3.0, 5.0) && covers(y, 3.0, 5.0)) ||
+               (covers(x, 6.5, 8.0) && covers(y, 1.0, 2.0));
+      };
     std::vector<std::pair<int, int>> outside;
-    for (int my = 0; my < 20; ++my) {
-      for (int mx = 0; mx < 20; ++mx) {
-        if (!maps.inPriorityPassage(mx, my, 0)) {
+    int passage_cells = 0;
+    int wrong_cells = 0;
+    for (int my = 0; my < cells; ++my) {
+      for (int mx = 0; mx < cells; ++mx) {
+        passage_cells += in_passage(mx, my) ? 1 : 0;
+        wrong_cells += maps.inPriorityPassage(mx, my, 0) != in_passage(mx, my) ? 1 : 0;
+        if (!in_passage(mx, my)) {
           outside.emplace_back(mx, my);
         }
       }
     }
-    int wrong = 0;
-    for (int my = 0; my < 20; ++my) {
-      for (int mx = 0; mx < 20; ++mx) {
+    EXPECT_EQ(wrong_cells, 0) << where;
+    EXPECT_TRUE(contains(log.lines(), map_mark_test::info(
+        "[PriorityPassage] GridObstacleType loaded priority passage objects: 2, cells: " +
+        std::to_string(passage_cells)))) << where;
+    int wrong_distances = 0;
+    for (int my = 0; my < cells; ++my) {
+      for (int mx = 0; mx < cells; ++mx) {
         int nearest = 0;
-        if (maps.inPriorityPassage(mx, my, 0)) {
-          nearest = 800;
+        if (in_passage(mx, my)) {
+          nearest = 8 * cells * cells;
           for (const auto & [x, y] : outside) {
             nearest = std::min(nearest, (x - mx) * (x - mx) + (y - my) * (y - my));
           }
         }
         const float expected = static_cast<float>(std::sqrt(static_cast<double>(nearest)));
-        wrong += maps.getPriorityPassageBoundaryDist(mx, my) != expected ? 1 : 0;
+        wrong_distances += maps.getPriorityPassageBoundaryDist(mx, my) != expected ? 1 : 0;
       }
     }
-    EXPECT_EQ(wrong, 0) << "window origin (" << origin_x << ", " << origin_y << ")";
+    EXPECT_EQ(wrong_distances, 0) << where;
   }
 }
 

@@ -2,9 +2,11 @@
 // is answered while a configure is loading the new plugins.
 
 #include <chrono>
+#include <limits>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "lifecycle_msgs/msg/state.hpp"
@@ -54,6 +56,31 @@ const auto * const kRos = ::testing::AddGlobalTestEnvironment(
       plugin: quorvane_nav2_gridmap::GridObstacleType
     late:
       plugin: quorvane_nav2_gridmap::GridDistanceMap
+/refused_gridmap/refused_gridmap:
+  ros__parameters:
+    plugins: ["distance", "obstacle"]
+    distance:
+      plugin: quorvane_nav2_gridmap::GridDistanceMap
+      risk_threshold: -0.5
+      few_obstacle_distance: -1.0
+    obstacle:
+      plugin: quorvane_nav2_gridmap::GridObstacleType
+      observation_sources: front
+      front:
+        topic: /refused/front
+/lenient_gridmap/lenient_gridmap:
+  ros__parameters:
+    plugins: ["obstacle"]
+    obstacle:
+      plugin: quorvane_nav2_gridmap::GridObstacleType
+      map_path_str: /nonexistent/quorvane/maps
+      observation_sources: front
+      front:
+        topic: /lenient/front
+        frustum_theta_resolution: -0.1
+        frustum_r_resolution: 0.0
+        min_detect_distance: 5.0
+        max_detect_distance: 2.0
 )"));
 
 bool anyLineHas(
@@ -153,6 +180,47 @@ TEST_F(GridMapROSConfigureTest, ACostmapNodeThatFailsToConfigureAgainFailsTheCon
   EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_UNCONFIGURED);
   EXPECT_TRUE(
     anyLineHas(sink_->linesAt(spdlog::level::err), {"recosted_costmap failed to configure"}));
+}
+
+// Values that mean nothing are refused one by one, each by name and value; the host mends each
+// and configures again.
+TEST_F(GridMapROSConfigureTest, ValuesWithoutAMeaningFailTheConfigureNamingParameterAndValue)
+{
+  auto node = std::make_shared<GridMapROS>("refused", "");
+  node->declare_parameter(
+    "obstacle.front.frustum_theta_resolution", std::numeric_limits<double>::quiet_NaN());
+  // Each refused value, and the value the host mends it with.
+  const std::vector<std::pair<std::string, rclcpp::Parameter>> refusals{
+    {"distance.risk_threshold is -0.5", rclcpp::Parameter("distance.risk_threshold", 0.48)},
+    {"distance.few_obstacle_distance is -1",
+      rclcpp::Parameter("distance.few_obstacle_distance", 2.5)},
+    {"obstacle.front.frustum_theta_resolution is nan",
+      rclcpp::Parameter("obstacle.front.frustum_theta_resolution", 0.1)},
+  };
+  for (const auto & [named, mended] : refusals) {
+    EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_UNCONFIGURED) << named;
+    EXPECT_TRUE(anyLineHas(sink_->linesAt(spdlog::level::err), {named})) << named;
+    ASSERT_TRUE(node->set_parameter(mended).successful);
+  }
+  EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
+}
+
+TEST_F(GridMapROSConfigureTest, CameraValuesTheFrustumReplacesAreSaidAtConfigure)
+{
+  auto node = std::make_shared<GridMapROS>("lenient", "");
+  EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
+  const auto warnings = sink_->linesAt(spdlog::level::warn);
+  EXPECT_TRUE(anyLineHas(warnings, {"obstacle.front.frustum_theta_resolution is -0.1", "0.0881"}));
+  EXPECT_TRUE(anyLineHas(warnings, {"obstacle.front.frustum_r_resolution is 0", "0.05"}));
+  EXPECT_TRUE(anyLineHas(warnings, {"obstacle.front.max_detect_distance is 2", "clears nothing"}));
+}
+
+TEST_F(GridMapROSConfigureTest, AMissingMapDirectoryIsNamedAtConfigure)
+{
+  auto node = std::make_shared<GridMapROS>("lenient", "");
+  EXPECT_EQ(node->configure().id(), State::PRIMARY_STATE_INACTIVE);
+  const auto warnings = sink_->linesAt(spdlog::level::warn);
+  EXPECT_TRUE(anyLineHas(warnings, {"/nonexistent/quorvane/maps", "obstacle.map_path_str"}));
 }
 
 TEST_F(GridMapROSConfigureTest, LoadMapAnsweredWhileANewPluginInitialisesReachesTheNewPlugins)

@@ -141,6 +141,35 @@ TEST_F(PlaneObjectFactoryTest, BuildsTheBlocksOfTheRequestedType)
       {info("PlaneObjectFactory add mark type priority passage desctype BLOCK, id p1")}));
 }
 
+// The zone file is read event by event; what YAML allows beyond plain lists reads as yaml-cpp
+// reads it: anchors and aliases (a zone, a vertex, the whole list), the first of two equal keys,
+// quoted, tagged, signed and exponent numbers, bytes that are not UTF-8, and nothing after the
+// first document.
+TEST_F(PlaneObjectFactoryTest, ZoneFilesReadAsAWholeDocumentReads)
+{
+  const std::string zone =
+    "{type: priority passage, type: forbidden, desctype: block, id: a1, rectangle: [*corner, "
+    "{x: \"40\", y: !!str 400}, {x: +40, y: 3.8e2}, {x: 0, y: 380}]}";
+  for (const std::string & zones : std::vector<std::string>{
+      "corner: &corner {x: 0, y: 400}\neditlayout:\n  - &zone " + zone + "\n  - *zone\n",
+      "corner: &corner {x: 0, y: 400}\nlist: &list\n  - " + zone + "\n  - " + zone +
+      "\neditlayout: *list\n",
+      "# caf\xe9\ncorner: &corner {x: 0, y: 400}\neditlayout: [" + zone + ", " + zone + "]\n" +
+      "---\neditlayout: [\n"})
+  {
+    directory_.write("m1/mark.yaml", zones);
+    const auto read = load(5);
+    ASSERT_EQ(read.size(), 2u) << zones;
+    for (const auto & passage : read) {
+      EXPECT_EQ(passage->id, "a1");
+      ASSERT_EQ(passage->getPoints().size(), 4u);
+      expectPoint(passage->getPoints()[0], -10.0, -5.0, 0.0);
+      expectPoint(passage->getPoints()[1], -8.0, -5.0, 0.0);
+      expectPoint(passage->getPoints()[2], -8.0, -4.0, 0.0);
+    }
+  }
+}
+
 // An empty block is a zone, not a failure: its grid has no cells and says so.
 TEST_F(PlaneObjectFactoryTest, TypeZeroSelectsTheUnknownTypeTexts)
 {
@@ -437,6 +466,11 @@ TEST_F(PlaneObjectFactoryTest, UnreadableZoneFileEndsTheRun)
 {
   const auto failed = critical("PlaneObjectFactory load " + inMap("mark.yaml") + " failed");
   expectZoneFileRefused("editlayout: [\n", failed);
+  // Zones read before a syntax error further on are not kept, nor is any of them logged.
+  expectZoneFileRefused(
+    "editlayout:\n  - {type: narrow corridor, desctype: circle, id: 1, radius: 2, points: []}\n"
+    "  - {type: [\n", failed);
+  expectZoneFileRefused("editlayout: " + std::string(100000, '[') + "\n", failed);
   expectZoneFileRefused("just some text\n", failed);
   std::filesystem::remove(directory_.path() / "m1/mark.yaml");
   EXPECT_TRUE(load(4).empty());
@@ -467,6 +501,7 @@ TEST_F(PlaneObjectFactoryTest, MalformedZoneDiscardsTheZoneFile)
       circle + "id: 1, radius: 2, points: [{x: 1}]}\n",
       circle + "id: 1, radius: 2, points: [{x: .nan, y: 1}]}\n",
       circle + "id: 1, radius: 2, points: [7]}\n",
+      circle + "id: 1, radius: 2, points: [{x: 1e400, y: 1}]}\n",
       circle + "radius: 2, points: [{x: 1, y: 1}]}\n",
       circle + "id: [1], radius: 2, points: [{x: 1, y: 1}]}\n",
       "editlayout:\n  - {type: narrow corridor, desctype: {a: 1}, id: 1}\n"})

@@ -3,8 +3,9 @@
 
 #include "nav2_costmap_2d/quorvane_costmap_2d_ros.hpp"
 
+#include <cmath>
+#include <limits>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,12 +42,13 @@ nav2_util::CallbackReturn QuorvaneCostmap2DROS::on_configure(
 {
   RCLCPP_INFO(get_logger(), "Configuring");
   readParameters();
+  const auto cells = sizeInCells();
+  if (!cells) {
+    return nav2_util::CallbackReturn::FAILURE;
+  }
   createCostmapOnce();
   static_layer_->configure(layer_settings_);
-  layered_costmap_->resizeMap(
-    static_cast<unsigned int>(width_ / resolution_),
-    static_cast<unsigned int>(height_ / resolution_),
-    resolution_, origin_x_, origin_y_);
+  layered_costmap_->resizeMap(cells->first, cells->second, resolution_, origin_x_, origin_y_);
   applyFootprintParameters();
   startTransformListener();
   subscribeToMap();
@@ -220,14 +222,34 @@ void QuorvaneCostmap2DROS::readParameters()
     static_cast<int>(get_parameter("lethal_cost_threshold").as_int());
   layer_settings_.unknown_cost_value =
     static_cast<unsigned char>(get_parameter("unknown_cost_value").as_int());
+}
 
-  if (!(resolution_ > 0.0)) {
-    throw std::invalid_argument(
-            "costmap resolution must be positive, got " + std::to_string(resolution_));
+std::optional<std::pair<unsigned int, unsigned int>> QuorvaneCostmap2DROS::sizeInCells() const
+{
+  if (!(resolution_ > 0.0 && std::isfinite(resolution_))) {
+    RCLCPP_ERROR(
+      get_logger(), "Parameter 'resolution' is %g: it must be a finite number of metres per cell "
+      "above 0", resolution_);
+    return std::nullopt;
   }
   if (width_ < 0 || height_ < 0) {
-    throw std::invalid_argument("costmap width and height must not be negative");
+    RCLCPP_ERROR(
+      get_logger(), "Parameters 'width' and 'height' are %ld and %ld: they must not be negative",
+      static_cast<long>(width_), static_cast<long>(height_));
+    return std::nullopt;
   }
+  // In double, where no size wraps around: the master costmap indexes its cells with unsigned int.
+  const double cells_x = std::trunc(static_cast<double>(width_) / resolution_);
+  const double cells_y = std::trunc(static_cast<double>(height_) / resolution_);
+  constexpr double kMaxCells = std::numeric_limits<unsigned int>::max();
+  if (!(cells_x <= kMaxCells && cells_y <= kMaxCells && cells_x * cells_y <= kMaxCells)) {
+    RCLCPP_ERROR(
+      get_logger(), "Parameter 'resolution' is %g: %ld m by %ld m at that resolution are %.0f by "
+      "%.0f cells, more than a costmap's %.0f", resolution_, static_cast<long>(width_),
+      static_cast<long>(height_), cells_x, cells_y, kMaxCells);
+    return std::nullopt;
+  }
+  return std::make_pair(static_cast<unsigned int>(cells_x), static_cast<unsigned int>(cells_y));
 }
 
 void QuorvaneCostmap2DROS::createCostmapOnce()

@@ -11,10 +11,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "lifecycle_msgs/msg/state.hpp"
@@ -216,10 +218,19 @@ TEST_F(QuorvaneCostmap2DROSTest, ParametersFromAParamsFileKeyedByTheFullName)
   EXPECT_EQ(costmap->getUnpaddedRobotFootprint().size(), 3u);
 }
 
-TEST_F(QuorvaneCostmap2DROSTest, BadResolutionFailsConfigure)
+TEST_F(QuorvaneCostmap2DROSTest, ResolutionGivingNoAddressableCostmapIsRefusedByName)
 {
-  auto costmap = makeCostmap({rclcpp::Parameter("resolution", 0.0)});
-  EXPECT_NE(costmap->configure().id(), State::PRIMARY_STATE_INACTIVE);
+  // 1e-09 makes 5 m a grid of 5e+09 cells a side, which no costmap's cell index reaches.
+  for (const auto & [resolution, text] : std::vector<std::pair<double, std::string>>{
+      {0.0, "0"}, {1e-9, "1e-09"}, {std::numeric_limits<double>::quiet_NaN(), "nan"}})
+  {
+    auto costmap = makeCostmap({rclcpp::Parameter("resolution", resolution)});
+    testing::internal::CaptureStderr();
+    const auto state = costmap->configure().id();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(state, State::PRIMARY_STATE_UNCONFIGURED) << text;
+    EXPECT_NE(log.find("Parameter 'resolution' is " + text + ":"), std::string::npos) << log;
+  }
 }
 
 TEST_F(QuorvaneCostmap2DROSTest, FootprintFromTheFootprintParameter)

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include <opencv2/core.hpp>
 
@@ -50,6 +51,8 @@ public:
   void publishAsOccupancyGrid();
 
 private:
+  // Refuses a threshold that is not a distance on the map, naming the parameter and its value.
+  void requireDistance(const std::string & key, double metres) const;
   // Maps new buffers when the cell count changed and re-wraps the images when the shape did.
   void prepareBuffers();
   void releaseBuffers();

@@ -25,6 +25,8 @@
 #include "quorvane_nav2_gridmap/grid_map.hpp"
 #include "quorvane_nav2_gridmap/map_mark/plane_object.hpp"
 #include "quorvane_nav2_gridmap/obs_type_grid_map.hpp"
+#include "quorvane_nav2_gridmap/zone_layer.hpp"
+#include "quorvane_nav2_gridmap/zone_window.hpp"
 
 namespace quorvane_nav2_gridmap
 {
@@ -79,28 +81,31 @@ private:
   template<typename T>
   T declareAndGet(const std::string & key, const T & default_value);
 
+  // Says at configure what the camera's frustum will make of one listed source's settings, and
+  // refuses those it can make nothing of.
+  void checkFrustumSettings(
+    const std::string & source,
+    const costmap_depth_camera::ObservationBufferOptions & options) const;
+  // Reads the map directory's parameters and warns when the directory does not exist.
   void readMapDirectoryParameters();
-  void loadZones();
+  // Loads the zones of the map the map directory names and draws them onto a layer on the
+  // window's lattice.
+  void loadZones(const CostmapWindow & window);
+  void addToZoneLayer(plane_object::Base & zone);
+  // Moves the zone window with the costmap's, drawing the layer again when the window has left
+  // its lattice.
+  void followZones(const CostmapWindow & window);
   bool isInsideGrid(unsigned int mx, unsigned int my) const;
+  // The bits the zones give a cell of the grid, and the cell's bits with them.
+  ObsTypeBitMap zoneBitsAt(unsigned int mx, unsigned int my) const;
+  ObsTypeBitMap cellBits(unsigned int mx, unsigned int my) const;
   // Calls `visit(mx, my, wx, wy)` for every zone cell whose centre lies on the grid.
   template<typename Visitor>
   void walkZoneCells(const Zones & zones, Visitor && visit) const;
-  std::size_t writeNarrowCorridors();
-  std::size_t writePriorityPassages();
-  void updatePriorityPassageDistances(std::size_t passage_cells);
+  void computePassageDistances();
   // The passage cells' bounding box grown by one cell, within the grid.
   cv::Rect passageBox(int rows, int cols) const;
 
-  // The grid placement the passage distances were computed for.
-  struct PassageWindow
-  {
-    unsigned int width;
-    unsigned int height;
-    double resolution;
-    double origin_x;
-    double origin_y;
-    bool operator==(const PassageWindow & other) const;
-  };
   void publishZoneCloud() const;
   void publishGridView();
 
@@ -120,11 +125,15 @@ private:
   std::filesystem::path map_meta_yaml_file_;
   std::shared_ptr<rclcpp::Publisher<sensor_msgs::msg::PointCloud2>> mark_objs_pub_;
   std::atomic<bool> map_changed_{false};
-  // Working state of the passage distances, kept so that an update that changes neither the
-  // zones nor the window recomputes nothing and one that does allocates nothing new.
+  // The bits of semantic category 500, which narrow corridors give their cells.
+  ObsTypeBitMap narrow_corridor_bits_;
+  ZoneLayer zone_layer_;
+  ZoneWindow zone_window_;
+  // Working state of the passage distances, kept so that a distance query after an update that
+  // changed neither the zones nor the window recomputes nothing and one after an update that did
+  // allocates nothing new.
+  bool passage_distances_stale_{true};
   std::vector<cv::Point> passage_cells_;
-  Zones passage_zones_;
-  PassageWindow passage_window_{};
   cv::Rect passage_box_;
   std::vector<std::uint8_t> passage_mask_buffer_;
 };

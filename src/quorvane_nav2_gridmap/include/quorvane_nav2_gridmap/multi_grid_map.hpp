@@ -55,6 +55,8 @@ public:
 private:
   GridMap & distanceMap() const;
   GridMap & obstacleTypeMap() const;
+  // Whether the obstacle-type plugin has been updated, asked when it did not answer a cell.
+  static bool isPrepared(const GridMap & obstacles);
 
   std::vector<std::shared_ptr<GridMap>> gridmaps_;
   std::shared_ptr<GridMap> distance_map_;

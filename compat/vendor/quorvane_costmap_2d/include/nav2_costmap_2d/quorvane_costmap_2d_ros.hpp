@@ -6,7 +6,9 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry_msgs/msg/point.hpp"
@@ -84,6 +86,9 @@ public:
 private:
   void declareParameters();
   void readParameters();
+  // The costmap's size in cells for the size and resolution parameters; empty, after an ERROR
+  // naming the parameters, where they give no costmap the master costmap's cell indices address.
+  std::optional<std::pair<unsigned int, unsigned int>> sizeInCells() const;
   void createCostmapOnce();
   void startTransformListener();
   void subscribeToMap();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -30,9 +31,11 @@
 #include "quorvane_nav2_gridmap/map_mark/point.hpp"
 #include "quorvane_nav2_gridmap/map_mark/read_file.hpp"
 #include "quorvane_nav2_gridmap/map_mark/regular_file.hpp"
+#include "quorvane_nav2_gridmap/map_mark/streamed_node.hpp"
 #include "quorvane_nav2_gridmap/map_mark/yaml_file.hpp"
 #include "quorvane_nav2_gridmap/map_mark/zone_extent.hpp"
 #include "quorvane_nav2_gridmap/map_mark/zone_grid_budget.hpp"
+#include "quorvane_nav2_gridmap/map_mark/zone_layout_stream.hpp"
 
 namespace plane_object
 {
@@ -483,10 +486,14 @@ struct ZoneEntry
   std::string type_text;
 };
 
+// The zone readers below take a yaml-cpp node or a StreamedNode alike: both answer the same
+// questions with the same exceptions.
+
 // A coordinate or radius: a number, and a finite one, or the zone is malformed.
-inline double readFiniteNumber(const YAML::Node & node)
+template<typename Node>
+double readFiniteNumber(const Node & node)
 {
-  const double value = node.as<double>();
+  const double value = node.template as<double>();
   if (!std::isfinite(value)) {
     throw YAML::BadConversion(node.Mark());
   }
@@ -495,12 +502,13 @@ inline double readFiniteNumber(const YAML::Node & node)
 
 // The pixel points of a "points" or "rectangle" sequence in map metres; a key that is absent
 // or not a sequence gives an empty zone.
-inline std::vector<Point> readPixelPoints(
-  const YAML::Node & sequence, const PixelToMap & frame, double radius_pixels)
+template<typename Node>
+std::vector<Point> readPixelPoints(
+  const Node & sequence, const PixelToMap & frame, double radius_pixels)
 {
   std::vector<Point> result;
   if (sequence && sequence.IsSequence()) {
-    for (const YAML::Node & point : sequence) {
+    for (const auto & point : sequence) {
       result.push_back(
         frame.toMap(readFiniteNumber(point["x"]), readFiniteNumber(point["y"]), radius_pixels));
     }
@@ -510,30 +518,33 @@ inline std::vector<Point> readPixelPoints(
 
 // The zone an element of "editlayout" describes when it is of one of `mark_types` and a circle
 // list or a block; empty otherwise. Raises YAML::Exception for a malformed element.
-inline std::optional<ZoneEntry> readZone(
-  const YAML::Node & element, const std::vector<std::uint32_t> & mark_types,
+template<typename Node>
+std::optional<ZoneEntry> readZone(
+  const Node & element, const std::vector<std::uint32_t> & mark_types,
   const PixelToMap & frame)
 {
   if (!element.IsMap()) {
     return std::nullopt;
   }
-  std::string type_text = element["type"].as<std::string>();
+  std::string type_text = element["type"].template as<std::string>();
   const auto type = static_cast<std::uint32_t>(getType(type_text));
   if (std::find(mark_types.begin(), mark_types.end(), type) == mark_types.end()) {
     return std::nullopt;
   }
-  switch (static_cast<DescType>(getDescType(element["desctype"].as<std::string>()))) {
+  switch (static_cast<DescType>(getDescType(element["desctype"].template as<std::string>()))) {
     case DescType::CIRCLE_LIST: {
         const double radius = readFiniteNumber(element["radius"]);
         std::vector<Point> discs = readPixelPoints(element["points"], frame, radius);
         return ZoneEntry{
-          std::make_shared<CircleList>(type, element["id"].as<std::string>(), std::move(discs)),
+          std::make_shared<CircleList>(
+            type, element["id"].template as<std::string>(), std::move(discs)),
           std::move(type_text)};
       }
     case DescType::BLOCK: {
         std::vector<Point> vertices = readPixelPoints(element["rectangle"], frame, 0.0);
         return ZoneEntry{
-          std::make_shared<Block>(type, element["id"].as<std::string>(), std::move(vertices)),
+          std::make_shared<Block>(
+            type, element["id"].template as<std::string>(), std::move(vertices)),
           std::move(type_text)};
       }
     default:
@@ -570,29 +581,112 @@ inline bool keepOnImage(Base & zone, const ZoneExtent & image_area)
   return true;
 }
 
+
 // A large site's zone file holds tens of thousands of zones at some 200 to 300 bytes each, and
-// 30,000 of them take 6 to 9 MB. yaml-cpp parses some 3 MB a second and, while it holds the
-// parsed file, takes 60 to 230 times its size in memory: a file past this bound is no zone file.
+// 30,000 of them take 6 to 9 MB: a file past this bound is no zone file.
 constexpr std::size_t kMaxZoneFileBytes = std::size_t{16} * 1024u * 1024u;
 
-// The "editlayout" node of the zone file; raises YAML::Exception for a file yaml-cpp can't read
-// or a root that can't hold keys.
-inline YAML::Node loadZoneLayout(const std::filesystem::path & zone_file)
+// What a zone file gives: the zones of the requested types before the first malformed element,
+// whether there is one (the file is then refused once those zones are judged), or why it gives
+// no zone list at all.
+struct ZoneFileRead
 {
-  const YAML::Node root = loadYamlFile(zone_file, kMaxZoneFileBytes);
-  return root["editlayout"];
+  enum class Outcome {kZoneList, kFailed, kNoZoneList};
+  Outcome outcome{Outcome::kFailed};
+  std::vector<ZoneEntry> entries;
+  bool malformed{false};
+
+  // Takes one element of the list; false once an element is malformed, from when on nothing
+  // more is taken.
+  template<typename Node>
+  bool take(
+    const Node & element, const std::vector<std::uint32_t> & mark_types, const PixelToMap & frame)
+  {
+    try {
+      std::optional<ZoneEntry> entry = readZone(element, mark_types, frame);
+      if (entry) {
+        entries.push_back(std::move(*entry));
+      }
+      return true;
+    } catch (const YAML::Exception &) {
+      malformed = true;
+      return false;
+    }
+  }
+};
+
+// The zone list through yaml-cpp, which holds the whole document: for the texts libyaml refuses,
+// so that such a file reads as it always has.
+inline ZoneFileRead readWholeZoneFile(
+  const std::string & text, const std::vector<std::uint32_t> & mark_types,
+  const PixelToMap & frame)
+{
+  ZoneFileRead read;
+  YAML::Node layout;
+  try {
+    layout = YAML::Load(text)["editlayout"];
+  } catch (const YAML::Exception &) {
+    return read;
+  }
+  if (!layout || !layout.IsSequence()) {
+    read.outcome = ZoneFileRead::Outcome::kNoZoneList;
+    return read;
+  }
+  read.outcome = ZoneFileRead::Outcome::kZoneList;
+  for (const YAML::Node & element : layout) {
+    if (!read.take(element, mark_types, frame)) {
+      break;
+    }
+  }
+  return read;
+}
+
+// The zones of `mark_types` in a zone file, read event by event; a text libyaml refuses is read
+// as yaml-cpp reads it.
+inline ZoneFileRead readZoneFile(
+  const std::filesystem::path & zone_file, const std::vector<std::uint32_t> & mark_types,
+  const PixelToMap & frame)
+{
+  std::string text;
+  try {
+    text = readYamlText(zone_file, kMaxZoneFileBytes);
+  } catch (const YAML::Exception &) {
+    return {};
+  }
+  ZoneFileRead read;
+  try {
+    const ZoneLayout layout = streamZoneLayout(
+      text, [&read, &mark_types, &frame](const StreamedNode & element) {
+        return read.take(element, mark_types, frame);
+      });
+    switch (layout) {
+      case ZoneLayout::kSequence:
+        read.outcome = ZoneFileRead::Outcome::kZoneList;
+        return read;
+      case ZoneLayout::kNone:
+        return {ZoneFileRead::Outcome::kNoZoneList, {}, false};
+      case ZoneLayout::kUnsubscriptable:
+        return {};
+    }
+  } catch (const ZoneFileUnreadable &) {
+  }
+  return readWholeZoneFile(text, mark_types, frame);
 }
 
 using Zones = std::vector<std::shared_ptr<Base>>;
 
+// Called with each zone a load keeps, once it is drawn at the map's resolution, in file order.
+using ZoneKept = std::function<void (Base & zone)>;
+
 // The zones of each of `mark_types` on the map that the history file names, list i holding those
 // of mark_types[i], each already rasterised at the map's resolution, in zone file order. The map
 // directory is read and the zone file parsed once for all of them. Every failure is logged and
-// gives empty lists.
+// gives empty lists. `kept`, when given, sees each zone of the lists as it is drawn, and may
+// release its grid.
 inline std::vector<Zones> PlaneObjectFactory(
   const std::filesystem::path & map_directory, const std::filesystem::path & map_id_file,
   const std::filesystem::path & map_meta_file, const std::filesystem::path & map_mark_file,
-  const std::vector<std::uint32_t> & mark_types)
+  const std::vector<std::uint32_t> & mark_types, const ZoneKept & kept = {})
 {
   const std::vector<Zones> none(mark_types.size());
   std::string map_id;
@@ -642,52 +736,54 @@ inline std::vector<Zones> PlaneObjectFactory(
 
   const std::filesystem::path zone_file = map_directory / map_id / map_mark_file;
   QLOG_INFO("read map mark file {}", zone_file.string());
-  std::optional<YAML::Node> layout;
-  try {
-    layout.emplace(loadZoneLayout(zone_file));
-  } catch (const YAML::Exception &) {
+  const PixelToMap frame{*meta, image_size.height};
+  const ZoneFileRead read = readZoneFile(zone_file, mark_types, frame);
+  if (read.outcome == ZoneFileRead::Outcome::kFailed) {
     QLOG_CRITICAL("PlaneObjectFactory load {} failed", zone_file.string());
     return none;
   }
-  if (!*layout || !layout->IsSequence()) {
+  if (read.outcome == ZoneFileRead::Outcome::kNoZoneList) {
     QLOG_CRITICAL("PlaneObjectFactory could not find valid zones");
     return none;
   }
 
-  const PixelToMap frame{*meta, image_size.height};
   const ZoneExtent image_area = imageArea(frame, image_size.width);
   std::vector<Zones> zones(mark_types.size());
   ZoneGridBudget budget;
-  try {
-    for (const YAML::Node & element : *layout) {
-      std::optional<ZoneEntry> entry = readZone(element, mark_types, frame);
-      if (!entry || !keepOnImage(*entry->zone, image_area)) {
-        continue;
-      }
-      // The rest of the file is still read after a refusal, so that a malformed zone discards it
-      // as ever.
-      if (!budget.admit(entry->zone->gridCells(meta->resolution), entry->zone->id)) {
-        continue;
-      }
-      // Zones leave the factory drawn; a refused one is never drawn.
-      entry->zone->getGrid(meta->resolution);
-      if (entry->zone->desc_type == static_cast<std::uint32_t>(DescType::CIRCLE_LIST)) {
-        QLOG_INFO(
-          "PlaneObjectFactory add mark type {} desctype CIRCLE_LIST, id {}", entry->type_text,
-          entry->zone->id);
-      } else {
-        QLOG_INFO(
-          "PlaneObjectFactory add mark type {} desctype BLOCK, id {}", entry->type_text,
-          entry->zone->id);
-      }
-      for (std::size_t i = 0; i < mark_types.size(); ++i) {
-        if (mark_types[i] == entry->zone->type) {
-          zones[i].push_back(entry->zone);
-        }
+  for (const ZoneEntry & entry : read.entries) {
+    if (!keepOnImage(*entry.zone, image_area)) {
+      continue;
+    }
+    // The rest of the file is still read after a refusal, so that a malformed zone discards it
+    // as ever.
+    if (!budget.admit(entry.zone->gridCells(meta->resolution), entry.zone->id)) {
+      continue;
+    }
+    // Zones leave the factory drawn; a refused one is never drawn.
+    entry.zone->getGrid(meta->resolution);
+    if (entry.zone->desc_type == static_cast<std::uint32_t>(DescType::CIRCLE_LIST)) {
+      QLOG_INFO(
+        "PlaneObjectFactory add mark type {} desctype CIRCLE_LIST, id {}", entry.type_text,
+        entry.zone->id);
+    } else {
+      QLOG_INFO(
+        "PlaneObjectFactory add mark type {} desctype BLOCK, id {}", entry.type_text,
+        entry.zone->id);
+    }
+    // A malformed zone later in the file discards every zone: none is handed on.
+    if (read.malformed) {
+      continue;
+    }
+    if (kept) {
+      kept(*entry.zone);
+    }
+    for (std::size_t i = 0; i < mark_types.size(); ++i) {
+      if (mark_types[i] == entry.zone->type) {
+        zones[i].push_back(entry.zone);
       }
     }
-  } catch (const YAML::Exception &) {
-    // A malformed zone must not escape: the caller rebuilds its zones on every map change.
+  }
+  if (read.malformed) {
     QLOG_CRITICAL("PlaneObjectFactory load {} failed", zone_file.string());
     return none;
   }

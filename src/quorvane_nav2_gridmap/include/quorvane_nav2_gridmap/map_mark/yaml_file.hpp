@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include <yaml-cpp/yaml.h>
 
@@ -16,21 +17,27 @@
 namespace plane_object
 {
 
-// Raises YAML::BadFile for a file that can't be read or holds more than `max_bytes` (after an
-// ERROR line saying why, unless it is simply missing) and YAML::Exception for one yaml-cpp can't
-// parse.
-inline YAML::Node loadYamlFile(
+// The text of a YAML file; raises YAML::BadFile for a file that can't be read or holds more than
+// `max_bytes`, after an ERROR line saying why unless it is simply missing.
+inline std::string readYamlText(
   const std::filesystem::path & path, std::size_t max_bytes = kMaxTextFileBytes)
 {
   const std::string name = path.string();
-  const RegularFile file = RegularFile::read(name, max_bytes);
+  RegularFile file = RegularFile::read(name, max_bytes);
   if (!file.ok()) {
     if (file.refusal != FileRefusal::kCannotOpen) {
       QLOG_ERROR("{}", file.reason(name, max_bytes));
     }
     throw YAML::BadFile(name);
   }
-  return YAML::Load(file.text);
+  return std::move(file.text);
+}
+
+// As readYamlText, and then YAML::Exception for a text yaml-cpp can't parse.
+inline YAML::Node loadYamlFile(
+  const std::filesystem::path & path, std::size_t max_bytes = kMaxTextFileBytes)
+{
+  return YAML::Load(readYamlText(path, max_bytes));
 }
 
 }  // namespace plane_object
