@@ -214,20 +214,12 @@ void GridMapROS::adoptPlugins(
   for (const std::string & map_url : kept_map_urls) {
     multi_grid_map_->callbackOnMapChange(std::string_view(map_url));
   }
-  releasePluginsWithCostmapStill(holder);
+  // The old plugins may go while the costmap node spins: a transform answer for one of their
+  // camera filters ends at the filter's gate.
+  holder.reset();
   callback_group_ = std::move(group);
   executor_ = std::move(executor);
   executor_thread_ = std::make_unique<nav2_util::QuorvaneNodeThread>(executor_);
-}
-
-void GridMapROS::releasePluginsWithCostmapStill(std::shared_ptr<MultiGridMap> & holder)
-{
-  if (!holder) {
-    return;
-  }
-  costmap_thread_.reset();
-  holder.reset();
-  startCostmapThread();
 }
 
 void GridMapROS::startKeepingMapChanges()

@@ -62,12 +62,9 @@ protected:
       std::make_shared<tf2_ros::CreateTimerROS>(
         node_->get_node_base_interface(), node_->get_node_timers_interface()));
     listener_ = std::make_unique<tf2_ros::TransformListener>(*tf_buffer_);
-    executor_.add_node(node_->get_node_base_interface());
-    executor_.add_node(peer_);
-    spinner_ = std::thread([this] {
-        executor_.spin();
-        spun_out_ = true;
-      });
+    host_ = std::make_unique<gridmap_test::SpinningHost<>>(
+      gridmap_test::SpinningHost<>::Nodes{node_->get_node_base_interface(),
+        peer_->get_node_base_interface()});
   }
 
   void TearDown() override
@@ -76,12 +73,8 @@ protected:
     if (camera_info_thread_.joinable()) {
       camera_info_thread_.join();
     }
-    // A cancel that comes before the spinner entered spin() is lost, so repeat it.
-    while (!spun_out_) {
-      executor_.cancel();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    spinner_.join();
+    // Empty when SetUp failed before the host started.
+    host_.reset();
     front_end_.reset();
   }
 
@@ -120,9 +113,7 @@ protected:
   std::unique_ptr<tf2_ros::Buffer> tf_buffer_;
   std::unique_ptr<tf2_ros::TransformListener> listener_;
   rclcpp::Publisher<SemanticPointCloud>::SharedPtr cloud_publisher_;
-  rclcpp::executors::SingleThreadedExecutor executor_;
-  std::thread spinner_;
-  std::atomic<bool> spun_out_{false};
+  std::unique_ptr<gridmap_test::SpinningHost<>> host_;
   std::thread camera_info_thread_;
   std::atomic<bool> stop_camera_info_{false};
   FrustumObservationRosOptions options_;

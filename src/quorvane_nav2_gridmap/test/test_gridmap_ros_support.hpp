@@ -297,6 +297,18 @@ private:
   std::thread thread_;
 };
 
+// A host spinning `nodes` on a single-threaded executor, or on a multi-threaded one of `threads`
+// threads; it stops when the last copy is dropped.
+inline std::shared_ptr<void> spinningHost(
+  const SpinningHost<>::Nodes & nodes, std::size_t threads)
+{
+  if (threads <= 1) {
+    return std::make_shared<SpinningHost<>>(nodes);
+  }
+  return std::make_shared<SpinningHost<rclcpp::executors::MultiThreadedExecutor>>(
+    nodes, rclcpp::ExecutorOptions(), threads);
+}
+
 }  // namespace gridmap_test
 
 #endif  // TEST_GRIDMAP_ROS_SUPPORT_HPP_

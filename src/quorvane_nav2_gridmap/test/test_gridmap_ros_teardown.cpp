@@ -187,29 +187,29 @@ private:
   std::thread frames_;
 };
 
-// The host of one node: an executor spinning it on a thread of its own.
+// The host of one node: an executor spinning it, on one thread of its own or on several.
 class Host
 {
 public:
-  explicit Host(const std::shared_ptr<GridMapROS> & node)
-  : base_(node->get_node_base_interface())
+  Host(const std::shared_ptr<GridMapROS> & node, size_t threads)
+  : base_(node->get_node_base_interface()), executor_(makeExecutor(threads))
   {
-    executor_.add_node(node->get_node_base_interface());
+    executor_->add_node(node->get_node_base_interface());
     spinner_ = std::thread([this] {
-          executor_.spin();
+          executor_->spin();
           spun_out_ = true;
         });
   }
 
   ~Host() {stop();}
 
-  void removeNode() {executor_.remove_node(base_.lock());}
+  void removeNode() {executor_->remove_node(base_.lock());}
 
   void stop()
   {
     // A cancel that comes before the spinner entered spin() is lost, so repeat it.
     while (spinner_.joinable() && !spun_out_) {
-      executor_.cancel();
+      executor_->cancel();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     if (spinner_.joinable()) {
@@ -218,8 +218,17 @@ public:
   }
 
 private:
+  static std::unique_ptr<rclcpp::Executor> makeExecutor(size_t threads)
+  {
+    if (threads == 1) {
+      return std::make_unique<rclcpp::executors::SingleThreadedExecutor>();
+    }
+    return std::make_unique<rclcpp::executors::MultiThreadedExecutor>(
+      rclcpp::ExecutorOptions(), threads);
+  }
+
   rclcpp::node_interfaces::NodeBaseInterface::WeakPtr base_;
-  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::unique_ptr<rclcpp::Executor> executor_;
   std::atomic<bool> spun_out_{false};
   std::thread spinner_;
 };
@@ -239,6 +248,8 @@ void bringUp(GridMapROS & node)
   std::this_thread::sleep_for(std::chrono::milliseconds(250));
 }
 
+// Stops the node, then lets every frame that waited in its filters time out (after 0.2 s) while
+// the node, its costmap thread and the host go on.
 void stopTheNode(GridMapROS & node, bool shut_down)
 {
   ASSERT_EQ(node.deactivate().id(), State::PRIMARY_STATE_INACTIVE);
@@ -247,6 +258,7 @@ void stopTheNode(GridMapROS & node, bool shut_down)
   } else {
     ASSERT_EQ(node.cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED);
   }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
 using Teardown = std::function<void (std::shared_ptr<GridMapROS> &, Host &)>;
@@ -258,9 +270,10 @@ void dropTheNode(std::shared_ptr<GridMapROS> & node)
   EXPECT_TRUE(watch.expired());
 }
 
-// The host stops (or reconfigures) the node while frames wait in the transform filters for a moving
-// camera's pose: some until the next pose arrives, some until the filter gives up on them on the
-// costmap node's thread.
+// The host, spinning the node on one thread or on four, stops (or reconfigures) the node while
+// frames wait in the transform filters for a moving camera's pose: some until the next pose
+// arrives, some until the filter gives up on them on the costmap node's thread, also after their
+// filter was released.
 TEST(GridMapROSTeardownTest, EveryWayOfStoppingLeavesNoWaitingFrameOnFreedMemory)
 {
   MovingCamera camera;
@@ -293,11 +306,11 @@ TEST(GridMapROSTeardownTest, EveryWayOfStoppingLeavesNoWaitingFrameOnFreedMemory
         dropTheNode(node);
       }},
   };
-  for (int round = 0; round < 2; ++round) {
+  for (const size_t threads : {1u, 4u}) {
     for (const auto & [order, teardown] : teardowns) {
-      SCOPED_TRACE(order);
+      SCOPED_TRACE(order + " on " + std::to_string(threads) + " host threads");
       auto node = std::make_shared<GridMapROS>("dropped", "");
-      Host host(node);
+      Host host(node, threads);
       bringUp(*node);
       teardown(node, host);
       // Nothing of the node is left subscribed once it is gone.

@@ -412,8 +412,8 @@ TEST_F(ObservationBufferTest, WithoutPersistenceOnlyTheNewestIsKept)
 TEST_F(ObservationBufferTest, WithPersistenceTheFirstStaleObservationEndsTheList)
 {
   options_.observation_persistence = 1.0;
-  auto buffer = makeBuffer();
   setNow(997.0);
+  auto buffer = makeBuffer();
   for (double stamp : {997.5, 998.5, 999.5}) {
     ASSERT_TRUE(buffer->bufferCloud(frame(rclcpp::Time(rclcpp::Duration::from_seconds(stamp)
       .nanoseconds(), RCL_ROS_TIME))));

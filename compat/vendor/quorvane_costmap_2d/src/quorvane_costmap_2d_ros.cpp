@@ -33,6 +33,7 @@ QuorvaneCostmap2DROS::~QuorvaneCostmap2DROS()
 {
   // The base destructor can only run the base class's transitions; stop our inputs here.
   releaseConnections();
+  tf_listener_.reset();
 }
 
 nav2_util::CallbackReturn QuorvaneCostmap2DROS::on_configure(
@@ -82,6 +83,7 @@ nav2_util::CallbackReturn QuorvaneCostmap2DROS::on_shutdown(
 {
   RCLCPP_INFO(get_logger(), "Shutting down");
   releaseConnections();
+  tf_listener_.reset();
   if (static_layer_) {
     static_layer_->deactivate();
     static_layer_->reset();
@@ -250,7 +252,11 @@ void QuorvaneCostmap2DROS::startTransformListener()
       std::make_shared<tf2_ros::CreateTimerROS>(
         get_node_base_interface(), get_node_timers_interface()));
   }
-  tf_listener_ = std::make_unique<tf2_ros::TransformListener>(*tf_buffer_, shared_from_this());
+  // Once for the node's life: a listener marks the buffer as served by a dedicated thread with a
+  // plain write that camera sources querying the buffer would race with on a reconfigure.
+  if (!tf_listener_) {
+    tf_listener_ = std::make_unique<tf2_ros::TransformListener>(*tf_buffer_, shared_from_this());
+  }
 }
 
 void QuorvaneCostmap2DROS::subscribeToMap()
@@ -299,11 +305,9 @@ void QuorvaneCostmap2DROS::applyFootprintParameters()
 
 void QuorvaneCostmap2DROS::releaseConnections()
 {
+  // The transforms stay: the buffer is shared with camera sources that may still be requesting
+  // transforms, and tf2 reads its caches for a request without the lock that clear() takes.
   map_sub_.reset();
-  tf_listener_.reset();
-  if (tf_buffer_) {
-    tf_buffer_->clear();
-  }
 }
 
 }  // namespace nav2_costmap_2d

@@ -356,7 +356,15 @@ TEST_F(QuorvaneCostmap2DROSTest, MasterCostmapSurvivesCleanupAndReconfigure)
   EXPECT_EQ(costmap->getCostmap(), master);
   EXPECT_FALSE(costmap->isCurrent());
 
+  // The transform listener and its callback group stay from the first configure on.
+  size_t groups = 0;
+  costmap->get_node_base_interface()->for_each_callback_group([&groups](auto) {++groups;});
   costmap->configure();
+  size_t groups_after = 0;
+  costmap->get_node_base_interface()->for_each_callback_group(
+    [&groups_after](auto) {++groups_after;});
+  EXPECT_EQ(groups_after, groups);
+  EXPECT_EQ(costmap->count_subscribers("/tf"), 1u);
   EXPECT_EQ(costmap->getLayeredCostmap(), layered);
   EXPECT_EQ(costmap->getCostmap(), master);
   // As the owner does on reconfigure: the new thread starts before the old one is dropped.

@@ -92,9 +92,6 @@ private:
   void adoptPlugins(
     std::shared_ptr<MultiGridMap> holder, std::shared_ptr<rclcpp::CallbackGroup> group,
     std::shared_ptr<rclcpp::executors::SingleThreadedExecutor> executor);
-  // Releases plugins while nothing spins the costmap node: a transform time-out is delivered on
-  // that node's thread into the camera filters, which do not wait for it when destroyed.
-  void releasePluginsWithCostmapStill(std::shared_ptr<MultiGridMap> & holder);
   void offerLoadMapService();
   // From here until the new plugins are in place (or the configure fails), load_map requests are
   // kept for them too.

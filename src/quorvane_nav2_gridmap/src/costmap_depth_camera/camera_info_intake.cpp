@@ -1,5 +1,6 @@
 #include "quorvane_nav2_gridmap/costmap_depth_camera/camera_info_intake.hpp"
 
+#include <cstring>
 #include <utility>
 
 #include <rclcpp/message_info.hpp>
@@ -11,10 +12,12 @@ namespace costmap_depth_camera
 namespace
 {
 
-sensor_msgs::msg::CameraInfo withoutStamp(sensor_msgs::msg::CameraInfo info)
+// Compared bit for bit: a NaN entry equals itself, so a broken calibration resent with every
+// frame is judged once.
+bool sameFrustum(const sensor_msgs::msg::CameraInfo & a, const sensor_msgs::msg::CameraInfo & b)
 {
-  info.header.stamp = builtin_interfaces::msg::Time();
-  return info;
+  return a.header.frame_id == b.header.frame_id && a.width == b.width && a.height == b.height &&
+         std::memcmp(a.p.data(), b.p.data(), sizeof(a.p)) == 0;
 }
 
 }  // namespace
@@ -25,42 +28,25 @@ CameraInfoIntake::CameraInfoIntake(
 {
   rclcpp::SubscriptionOptions options;
   options.callback_group = group;
-  // The callback never runs: no executor serves the group, takeNewest() takes the messages.
+  // The callback never runs: no executor serves the group, takeChange() takes the messages.
   subscription_ = node.create_subscription<sensor_msgs::msg::CameraInfo>(
     topic, rclcpp::QoS(1), [](std::shared_ptr<const sensor_msgs::msg::CameraInfo>) {}, options);
 }
 
-bool CameraInfoIntake::takeNewest(sensor_msgs::msg::CameraInfo & info)
+bool CameraInfoIntake::takeChange(sensor_msgs::msg::CameraInfo & info)
 {
-  std::lock_guard<std::mutex> guard(mutex_);
-  if (!subscription_) {
-    return false;
-  }
   bool taken = false;
   sensor_msgs::msg::CameraInfo message;
   rclcpp::MessageInfo message_info;
   while (subscription_->take(message, message_info)) {
     taken = true;
   }
-  if (!taken || (refused_ && withoutStamp(message) == *refused_)) {
+  if (!taken || (handed_on_ && sameFrustum(message, *handed_on_))) {
     return false;
   }
+  handed_on_ = message;
   info = std::move(message);
   return true;
-}
-
-void CameraInfoIntake::refuse(const sensor_msgs::msg::CameraInfo & info)
-{
-  std::lock_guard<std::mutex> guard(mutex_);
-  refused_ = withoutStamp(info);
-}
-
-void CameraInfoIntake::release()
-{
-  std::shared_ptr<rclcpp::Subscription<sensor_msgs::msg::CameraInfo>> released;
-  std::lock_guard<std::mutex> guard(mutex_);
-  released.swap(subscription_);
-  refused_.reset();
 }
 
 }  // namespace costmap_depth_camera

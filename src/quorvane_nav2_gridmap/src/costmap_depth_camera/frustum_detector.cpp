@@ -468,6 +468,7 @@ void FrustumDetector::resetFillState()
   max_range_ = -kInfinity;
   cloud_count_ = 0;
   bounds_ = {-kInfinity, kInfinity, -kInfinity, kInfinity};
+  oversized_grid_ = {};
 }
 
 void FrustumDetector::clear()
@@ -516,15 +517,9 @@ bool FrustumDetector::setTrans(const geometry_msgs::msg::TransformStamped & tran
   Eigen::Index columns = binCount(end_angle_ - start_angle_, theta_resolution_);
   Eigen::Index rows = binCount(max_range_ - min_range_, r_resolution_);
   if (static_cast<double>(columns) * static_cast<double>(rows) > kMaxGridCells) {
-    // The camera tilts so far that its frustum wraps around the sensor (or no real device sends
-    // such a camera): it sees nothing rather than stalling updates, and says so once.
-    if (!oversize_reported_) {
-      QLOG_ERROR(
-        "FrustumDetector of camera frame {} would need {} range by {} azimuth bins in this pose, "
-        "more than {:.0f} cells: it clears nothing; a coarser frustum_theta_resolution or "
-        "frustum_r_resolution lets it", camera_.frame_id, rows, columns, kMaxGridCells);
-      oversize_reported_ = true;
-    }
+    // The camera tilts so far that its frustum spans most azimuths: it judges nothing rather
+    // than stalling updates; its owner knows which source to name.
+    oversized_grid_ = {rows, columns};
     columns = 0;
     rows = 0;
   }

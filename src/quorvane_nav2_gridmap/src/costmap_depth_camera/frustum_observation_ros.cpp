@@ -4,11 +4,10 @@
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros.hpp"
 
 #include <algorithm>
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <stdexcept>
-#include <thread>
 
 #include <fmt/format.h>
 #include <rclcpp/qos.hpp>
@@ -64,73 +63,26 @@ std::string oversizedSettings(
   return settings;
 }
 
-}  // namespace
-
-// Lets the destructor wait for the callbacks that other threads run on this object; a callback
-// that comes later finds the gate closed and leaves the object alone.
-class FrustumObservationRos::CallbackGate
+// Says why a CameraInfo gives the source no frustum: the message itself, or the source's settings.
+void reportRefusal(
+  const FrustumDetector::Refusal & refusal, const ObservationBufferOptions & options,
+  const sensor_msgs::msg::CameraInfo & camera_info)
 {
-public:
-  // Held by a callback for as long as it uses the object.
-  class Pass
-  {
-public:
-    explicit Pass(std::shared_ptr<CallbackGate> gate)
-    : gate_(std::move(gate)), entered_(gate_->enter()) {}
-    ~Pass()
-    {
-      if (entered_) {
-        gate_->leave();
-      }
-    }
-    Pass(const Pass &) = delete;
-    Pass & operator=(const Pass &) = delete;
-    explicit operator bool() const {return entered_;}
-
-private:
-    std::shared_ptr<CallbackGate> gate_;
-    bool entered_;
-  };
-
-  // Returns once no other thread is inside; a callback that tears the object down itself is not
-  // waited for.
-  void close()
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    open_ = false;
-    const auto self = std::this_thread::get_id();
-    idle_.wait(
-      lock, [this, self] {
-        return std::all_of(
-          inside_.begin(), inside_.end(), [self](std::thread::id id) {return id == self;});
-      });
+  if (refusal.camera_info_at_fault) {
+    QLOG_ERROR(
+      "FrustumObservationRos refuses the camera info of source {} (topic {}, camera frame {}): "
+      "{}; no clearing through this camera until a usable one arrives", options.source_name,
+      options.camera_info_topic, camera_info.header.frame_id, refusal.reason);
+  } else {
+    QLOG_ERROR(
+      "FrustumObservationRos builds no frustum for source {}: with its {}, {} for the camera "
+      "info on {}; no clearing through this camera until these settings change",
+      options.source_name, oversizedSettings(refusal, options), refusal.reason,
+      options.camera_info_topic);
   }
+}
 
-private:
-  bool enter()
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_) {
-      return false;
-    }
-    inside_.push_back(std::this_thread::get_id());
-    return true;
-  }
-
-  void leave()
-  {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      inside_.erase(std::find(inside_.begin(), inside_.end(), std::this_thread::get_id()));
-    }
-    idle_.notify_all();
-  }
-
-  std::mutex mutex_;
-  std::condition_variable idle_;
-  bool open_{true};
-  std::vector<std::thread::id> inside_;
-};
+}  // namespace
 
 // What the frame callback of one source works with.
 struct FrustumObservationRos::CameraSource
@@ -138,7 +90,12 @@ struct FrustumObservationRos::CameraSource
   std::shared_ptr<ObservationBuffer> buffer;
   // Empty when the source wants no CameraInfo.
   std::shared_ptr<CameraInfoIntake> camera_info;
+  // Held by the frame that takes the CameraInfo, before the buffer's lock_; frames that come
+  // meanwhile leave it to that one.
+  std::mutex camera_info_turn;
   LogThrottle missing_frustum_warning;
+  LogThrottle refusal_error;
+  std::atomic<bool> never_clears_told{false};
 };
 
 namespace util
@@ -178,6 +135,7 @@ FrustumObservationRos::FrustumObservationRos(
   node_(std::move(node)),
   options_(options),
   tf_buffer_(tf_buffer),
+  filter_buffer_(std::make_unique<GatedTransformBuffer>(tf_buffer)),
   callback_gate_(std::make_shared<CallbackGate>())
 {
   if (options_.enable_frustum_trace) {
@@ -193,20 +151,12 @@ FrustumObservationRos::~FrustumObservationRos()
 
 void FrustumObservationRos::unhookSources()
 {
-  if (observation_filters_.empty()) {
-    return;
-  }
-  // No cloud enters a filter any more, and none is waiting in one for its transforms.
+  // No cloud enters a filter any more, and no transform answer reaches one: the filters may go
+  // while the Buffer still holds their requests, which end at the closed gate.
   for (const auto & subscriber : observation_subscribers_) {
     subscriber->close();
   }
-  for (const auto & filter : observation_filters_) {
-    filter->clear();
-  }
-  // A delivery the transform buffer began before the clear runs under the buffer's request lock,
-  // in a filter that no longer lists its message: taking that lock waits it out. No request has
-  // the handle 0.
-  tf_buffer_.cancelTransformableRequest(0);
+  filter_buffer_->close();
   observation_filters_.clear();
   // A subscriber an executor thread is still calling lives on in that thread until it returns.
   observation_subscribers_.clear();
@@ -268,7 +218,7 @@ void FrustumObservationRos::addObservationBufferListen(FrustumObservationOptions
     node_, source.buffer_options.topic, semanticCloudQos(), subscription_options,
     source.buffer_options.source_name);
   auto filter = std::make_shared<SemanticFilter>(
-    *subscriber, tf_buffer_, options_.global_frame, kFilterQueueSize,
+    *subscriber, *filter_buffer_, options_.global_frame, kFilterQueueSize,
     node->get_node_logging_interface(), node->get_node_clock_interface(),
     tf2::durationFromSec(kFilterTimeoutSeconds));
   auto camera_source = std::make_shared<CameraSource>();
@@ -392,32 +342,56 @@ void FrustumObservationRos::receiveCloud(
   // This runs inside the host's executor: an exception must not end its spinning.
   try {
     ObservationBuffer & buffer = *source.buffer;
-    bool wants_frustum = false;
+    bool has_frustum = false;
     {
       std::lock_guard<std::mutex> guard(buffer.lock_);
       bufferMessage(*message, buffer);
-      wants_frustum = options_.occlusion_clearing && !buffer.frustum_detector_;
+      has_frustum = static_cast<bool>(buffer.frustum_detector_);
     }
-    if (!wants_frustum) {
-      if (source.camera_info) {
-        source.camera_info->release();
-      }
+    if (!options_.occlusion_clearing) {
       return;
     }
-    if (source.missing_frustum_warning.admit()) {
-      QLOG_WARN(
-        "Warning: semanticPointCloudCallback find frame {} do not have frustum. "
-        "camera_info_topic: \"{}\"", buffer.options().topic, buffer.options().camera_info_topic);
+    if (!has_frustum) {
+      warnMissingFrustum(source);
     }
-    // Never waits: a camera without usable CameraInfo costs its frames nothing, and the update
-    // never waits for a frame.
-    sensor_msgs::msg::CameraInfo camera_info;
-    if (source.camera_info && source.camera_info->takeNewest(camera_info)) {
-      buildFrustumDetector(source, camera_info);
-    }
+    followCameraInfo(source);
   } catch (const std::exception & error) {
     QLOG_ERROR(
       "semanticPointCloudCallback of {} failed: {}", source.buffer->options().topic, error.what());
+  }
+}
+
+void FrustumObservationRos::warnMissingFrustum(CameraSource & source)
+{
+  const ObservationBufferOptions & options = source.buffer->options();
+  if (options.camera_info_topic.empty()) {
+    // Marking only is a configuration, not a fault: said once.
+    if (!source.never_clears_told.exchange(true)) {
+      QLOG_WARN(
+        "Warning: semanticPointCloudCallback find frame {} do not have frustum. "
+        "camera_info_topic: \"\"; without one this source marks and never clears", options.topic);
+    }
+  } else if (source.missing_frustum_warning.admit()) {
+    QLOG_WARN(
+      "Warning: semanticPointCloudCallback find frame {} do not have frustum. "
+      "camera_info_topic: \"{}\"", options.topic, options.camera_info_topic);
+  }
+}
+
+void FrustumObservationRos::followCameraInfo(CameraSource & source)
+{
+  if (!source.camera_info) {
+    return;
+  }
+  std::unique_lock<std::mutex> turn(source.camera_info_turn, std::try_to_lock);
+  if (!turn) {
+    return;
+  }
+  // Never waits: a frame costs one take, a CameraInfo is judged only when it changes, and the
+  // update never waits for a frame.
+  sensor_msgs::msg::CameraInfo camera_info;
+  if (source.camera_info->takeChange(camera_info)) {
+    adoptCameraInfo(source, camera_info);
   }
 }
 
@@ -435,7 +409,7 @@ void FrustumObservationRos::bufferMessage(
   }
 }
 
-void FrustumObservationRos::buildFrustumDetector(
+void FrustumObservationRos::adoptCameraInfo(
   CameraSource & source, const sensor_msgs::msg::CameraInfo & camera_info)
 {
   ObservationBuffer & buffer = *source.buffer;
@@ -444,36 +418,31 @@ void FrustumObservationRos::buildFrustumDetector(
   const auto view_max = static_cast<float>(options.max_detect_distance);
   const auto theta_resolution = static_cast<float>(options.frustum_theta_resolution);
   const auto r_resolution = static_cast<float>(options.frustum_r_resolution);
-  // A refused CameraInfo must not cost later updates their time or memory, nor later frames a
-  // log line; a different one still gives the source its clearing.
   const FrustumDetector::Refusal refusal = FrustumDetector::refusalOf(
     camera_info, view_min, view_max, theta_resolution, r_resolution);
-  if (refusal) {
-    source.camera_info->refuse(camera_info);
-    if (refusal.camera_info_at_fault) {
-      QLOG_ERROR(
-        "FrustumObservationRos refuses the camera info of source {} (topic {}, camera frame {}): "
-        "{}; no clearing through this camera until a usable one arrives", options.source_name,
-        options.camera_info_topic, camera_info.header.frame_id, refusal.reason);
-    } else {
-      QLOG_ERROR(
-        "FrustumObservationRos builds no frustum for source {}: with its {}, {} for the camera "
-        "info on {}; no clearing through this camera until these settings change",
-        options.source_name, oversizedSettings(refusal, options), refusal.reason,
-        options.camera_info_topic);
-    }
-    return;
+  std::shared_ptr<FrustumDetector> detector;
+  if (!refusal) {
+    detector = std::make_shared<FrustumDetector>(
+      camera_info, view_min, view_max, theta_resolution, r_resolution,
+      static_cast<float>(options.frustum_obstruct_theta_tolerance), options.frustum_strategy);
   }
-  auto detector = std::make_shared<FrustumDetector>(
-    camera_info, view_min, view_max, theta_resolution, r_resolution,
-    static_cast<float>(options.frustum_obstruct_theta_tolerance), options.frustum_strategy);
+  // A frustum the camera no longer has would clear what it cannot see: a refused CameraInfo
+  // leaves the camera without one.
+  bool replaced = false;
   {
     std::lock_guard<std::mutex> guard(buffer.lock_);
-    if (!buffer.frustum_detector_) {
-      buffer.frustum_detector_ = std::move(detector);
-    }
+    replaced = static_cast<bool>(buffer.frustum_detector_);
+    buffer.frustum_detector_ = detector;
   }
-  source.camera_info->release();
+  if (detector) {
+    QLOG_INFO(
+      "FrustumObservationRos {} the frustum of source {} from the camera info on {} (camera frame "
+      "{}, {} x {} pixels, fx {}, fy {})", replaced ? "rebuilds" : "builds", options.source_name,
+      options.camera_info_topic, camera_info.header.frame_id, camera_info.width,
+      camera_info.height, camera_info.p[0], camera_info.p[5]);
+  } else if (source.refusal_error.admit()) {
+    reportRefusal(refusal, options, camera_info);
+  }
 }
 
 }  // namespace costmap_depth_camera

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include <opencv2/imgproc.hpp>
 #include <rclcpp/clock.hpp>
@@ -29,6 +31,27 @@ constexpr std::int32_t kClearedByStrategy = 3;
 double toSeconds(const builtin_interfaces::msg::Time & stamp)
 {
   return static_cast<double>(stamp.sec) + static_cast<double>(stamp.nanosec) * 1e-9;
+}
+
+// The time of the oldest current cloud of each source that has one.
+template<typename Clouds>
+std::vector<std::pair<const ObservationBuffer *, double>> oldestCurrentBySource(
+  const Clouds & current)
+{
+  // A handful of sources: a linear search beats any map.
+  std::vector<std::pair<const ObservationBuffer *, double>> oldest;
+  for (const auto & cloud : current) {
+    const auto known = std::find_if(
+      oldest.begin(), oldest.end(), [&cloud](const auto & entry) {
+        return entry.first == cloud.source;
+      });
+    if (known == oldest.end()) {
+      oldest.emplace_back(cloud.source, cloud.time);
+    } else {
+      known->second = std::min(known->second, cloud.time);
+    }
+  }
+  return oldest;
 }
 
 // A point of a cloud's matrix in the form the frustum queries take.
@@ -68,12 +91,14 @@ bool FrustumObservationRos::updatePointCloud3DMap(
   std::lock_guard<std::mutex> update_guard(update_mutex_);
   std::vector<std::shared_ptr<const Observation>> observations;
   std::vector<std::shared_ptr<FrustumDetector>> detectors;
+  std::vector<const ObservationBuffer *> observed_by;
   std::vector<CurrentCloudCache::SourceVersion> sources;
   bool current = true;
   for (const auto & buffer : marking_buffers_) {
     std::lock_guard<std::mutex> guard(buffer->lock_);
     const auto buffer_started = std::chrono::system_clock::now();
     buffer->collectObservations(observations);
+    observed_by.resize(observations.size(), buffer.get());
     if (options_.occlusion_clearing) {
       buffer->refreshFrustumDetector(detectors, options_.enable_frustum_trace, buffer_started);
     }
@@ -91,7 +116,7 @@ bool FrustumObservationRos::updatePointCloud3DMap(
   {
     current_cache_.valid = false;
     current_cache_.clouds.clear();
-    filterCurrentClouds(observations, current_cache_.clouds, current_cache_.cells);
+    filterCurrentClouds(observations, observed_by, current_cache_.clouds, current_cache_.cells);
     current_cache_.sources = std::move(sources);
     current_cache_.resolution = resolution;
     current_cache_.valid = true;
@@ -128,9 +153,11 @@ void FrustumObservationRos::markObservations(
   for (const auto & observation : observations) {
     sources.push_back(&observation);
   }
+  // Observations handed in without their buffers count as one source's.
+  const std::vector<const ObservationBuffer *> observed_by(observations.size(), nullptr);
   CloudList current;
   CellHeightMap cells;
-  filterCurrentClouds(sources, current, cells);
+  filterCurrentClouds(sources, observed_by, current, cells);
   markRememberedAndCurrent(
     grid, std::move(current), cells, detectors, robot_x, robot_y, min_x, min_y, max_x, max_y);
 
@@ -142,7 +169,9 @@ void FrustumObservationRos::markObservations(
 
 template<typename ObservationPointers>
 void FrustumObservationRos::filterCurrentClouds(
-  const ObservationPointers & observations, CloudList & current, CellHeightMap & cells)
+  const ObservationPointers & observations,
+  const std::vector<const ObservationBuffer *> & observed_by, CloudList & current,
+  CellHeightMap & cells)
 {
   // A cloud covers no more cells than it has points, nor more than its bounding box holds;
   // the table sized for that stays small enough to be read from the cache.
@@ -157,10 +186,12 @@ void FrustumObservationRos::filterCurrentClouds(
   cells.reset(static_cast<std::size_t>(cell_count));
   HighestPointFilter<CellHeightMap> filter(cells, resolution);
 
-  for (const auto & observation : observations) {
+  for (std::size_t i = 0; i < observations.size(); ++i) {
+    const auto & observation = observations[i];
     const double time = toSeconds(observation->stamp);
     for (const auto & cloud : observation->clouds) {
-      PointCloudWithTime entry;
+      SourcedCloud entry;
+      entry.source = observed_by[i];
       entry.category = cloud.category;
       entry.is_polygon = cloud.is_polygon;
       entry.time = time;
@@ -169,7 +200,7 @@ void FrustumObservationRos::filterCurrentClouds(
       // Newest first; clouds of equal time keep their arrival order.
       const auto older = std::find_if(
         current.begin(), current.end(),
-        [time](const PointCloudWithTime & other) {return other.time < time;});
+        [time](const SourcedCloud & other) {return other.time < time;});
       current.insert(older, std::move(entry));
     }
   }
@@ -190,7 +221,17 @@ void FrustumObservationRos::markRememberedAndCurrent(
   HighestPointFilter<CellHeightMap> filter(cells, resolution);
   // Ages compare with the clouds' header stamps, so they are taken on the same clock.
   const double now = nodeNow().seconds();
-  const double oldest_current = current.empty() ? now : current.back().time;
+  // A remembered cloud stamped no earlier than the oldest current cloud of its own source (than
+  // now when that source has none) is one of its current observations again, or is stamped after
+  // the time the clock went back to; another source's older view (a slow or silent camera's)
+  // never supersedes it.
+  const auto oldest_current = oldestCurrentBySource(current);
+  const auto supersededFrom = [&oldest_current, now](const ObservationBuffer * source) {
+      const auto known = std::find_if(
+        oldest_current.begin(), oldest_current.end(),
+        [source](const auto & entry) {return entry.first == source;});
+      return known == oldest_current.end() ? now : known->second;
+    };
 
   for (auto entry = remembered_clouds_.begin(); entry != remembered_clouds_.end(); ) {
     const Eigen::Index point_total = entry->points.cols();
@@ -207,7 +248,8 @@ void FrustumObservationRos::markRememberedAndCurrent(
       std::fabs(entry->max_x - robot_x) > reach;
     const bool far_in_y = std::fabs(entry->min_y - robot_y) > reach &&
       std::fabs(entry->max_y - robot_y) > reach;
-    if ((reach > 0.0 && (far_in_x || far_in_y)) || entry->time >= oldest_current) {
+    const bool superseded = entry->time >= supersededFrom(entry->source);
+    if ((reach > 0.0 && (far_in_x || far_in_y)) || superseded) {
       markAndTouch(grid, *entry, min_x, min_y, max_x, max_y);
       entry = remembered_clouds_.erase(entry);
       continue;

@@ -71,6 +71,7 @@ ObservationBuffer::ObservationBuffer(
   keep_time_(rclcpp::Duration::from_seconds(options.observation_persistence)),
   last_updated_(clock->now()),
   clock_(std::move(clock)),
+  latest_clock_reading_(last_updated_.nanoseconds()),
   logger_(std::move(logger)),
   frustum_detector_(std::move(detector))
 {
@@ -244,6 +245,7 @@ Eigen::Index ObservationBuffer::filterAndTransform(
 
 void ObservationBuffer::purgeStaleObservations()
 {
+  forgetWhatFollowsABackwardJump();
   if (observation_list_.empty()) {
     return;
   }
@@ -261,6 +263,26 @@ void ObservationBuffer::purgeStaleObservations()
       ++content_version_;
       return;
     }
+  }
+}
+
+void ObservationBuffer::forgetWhatFollowsABackwardJump()
+{
+  const std::int64_t now = clock_->now().nanoseconds();
+  const bool went_back = now < latest_clock_reading_;
+  latest_clock_reading_ = now;
+  if (!went_back) {
+    return;
+  }
+  // As tf2 clears its buffer: what was observed after the time the clock went back to belongs to
+  // a run that is over (a bag played in a loop, a simulation reset), and would never age.
+  const std::size_t kept_before = observation_list_.size();
+  observation_list_.remove_if(
+    [now](const std::shared_ptr<const Observation> & observation) {
+      return rclcpp::Time(observation->stamp).nanoseconds() > now;
+    });
+  if (observation_list_.size() != kept_before) {
+    ++content_version_;
   }
 }
 
@@ -346,6 +368,12 @@ void ObservationBuffer::refreshFrustumDetector(
 {
   const auto t1 = std::chrono::system_clock::now();
   if (!frustum_detector_) {
+    refilled_detector_.reset();
+    return;
+  }
+  // Built after the last stored message, the detector has no pose yet: placed by the transform
+  // of another camera frame, or none at all, it would clear where its camera does not look.
+  if (camera_transform_.child_frame_id != frustum_detector_->camera().frame_id) {
     return;
   }
   auto t2 = t1;
@@ -362,6 +390,7 @@ void ObservationBuffer::refreshFrustumDetector(
     FrustumDetector & detector = *frustum_detector_;
     detector.clear();
     detector.setTrans(camera_transform_);
+    reportOversizedGrid(detector);
     detector.setShape(shape_);
     for (const PointCloud & cloud : clouds) {
       detector.accumulateDepthGrid(cloud.points);
@@ -379,6 +408,23 @@ void ObservationBuffer::refreshFrustumDetector(
       "time2: {:4.3f} ms, time3: {:4.3f} ms", millisecondsBetween(started, t3),
       millisecondsBetween(started, t1), millisecondsBetween(t1, t2), millisecondsBetween(t2, t3));
   }
+}
+
+void ObservationBuffer::reportOversizedGrid(const FrustumDetector & detector)
+{
+  const FrustumDetector::OversizedGrid & oversized = detector.oversized_grid();
+  if (!oversized || oversized_grid_reported_) {
+    return;
+  }
+  // A tilting camera may pass in and out of such poses with every frame: said once.
+  oversized_grid_reported_ = true;
+  QLOG_ERROR(
+    "ObservationBuffer {}: the frustum of camera frame {} needs {} range by {} azimuth bins in "
+    "this pose, more than {:.0f} cells, so the camera clears nothing while posed so; a coarser "
+    "frustum_theta_resolution (now {}) or frustum_r_resolution (now {}) lets it",
+    options_.source_name, detector.camera().frame_id, oversized.rows, oversized.columns,
+    FrustumDetector::kMaxGridCells, options_.frustum_theta_resolution,
+    options_.frustum_r_resolution);
 }
 
 }  // namespace costmap_depth_camera

@@ -1,5 +1,6 @@
 #include "quorvane_nav2_gridmap/costmap_depth_camera/semantic_cloud_subscriber.hpp"
 
+#include <exception>
 #include <utility>
 
 #include <rclcpp/qos.hpp>
@@ -79,7 +80,17 @@ void SemanticCloudSubscriber::add(const std::shared_ptr<const SemanticPointCloud
     }
     return;
   }
-  signalMessage(message);
+  // The transform filter looks transforms up as the cloud arrives, and tf2 may refuse them (its
+  // buffer is cleared when /clock jumps back): that is one lost cloud, not the host's executor.
+  try {
+    signalMessage(message);
+  } catch (const std::exception & error) {
+    if (filter_failure_warning_.admit()) {
+      QLOG_WARN(
+        "Source {} drops a cloud on {} stamped {} s {} ns: {}", source_name_, topic_,
+        message->header.stamp.sec, message->header.stamp.nanosec, error.what());
+    }
+  }
 }
 
 }  // namespace costmap_depth_camera

@@ -3,10 +3,9 @@
 
 // A camera source's CameraInfo, taken without ever waiting: its subscription sits in a callback
 // group that no executor serves, so messages stay in the subscription's queue until a frame of
-// the source takes the newest.
+// the source takes the newest. Only a message that changes the camera's frustum is handed on.
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -28,19 +27,15 @@ public:
   CameraInfoIntake(const CameraInfoIntake &) = delete;
   CameraInfoIntake & operator=(const CameraInfoIntake &) = delete;
 
-  // The newest CameraInfo that arrived since the last call; false when none did, or when it is
-  // the one refused last (its stamp aside), which is not worth judging again.
-  bool takeNewest(sensor_msgs::msg::CameraInfo & info);
-  // Remembers `info` as unusable until a different one arrives.
-  void refuse(const sensor_msgs::msg::CameraInfo & info);
-  // The source has its frustum: no CameraInfo is wanted any more.
-  void release();
+  // The newest CameraInfo that arrived since the last call, when its frame, image size or
+  // projection differ from those of the last one handed on (a driver restamps and resends the
+  // same calibration all the time); false otherwise. Costs one take when nothing arrived. One
+  // caller at a time.
+  bool takeChange(sensor_msgs::msg::CameraInfo & info);
 
 private:
-  std::mutex mutex_;
   std::shared_ptr<rclcpp::Subscription<sensor_msgs::msg::CameraInfo>> subscription_;
-  // Stamp cleared: a driver stamps every copy of the same calibration anew.
-  std::optional<sensor_msgs::msg::CameraInfo> refused_;
+  std::optional<sensor_msgs::msg::CameraInfo> handed_on_;
 };
 
 }  // namespace costmap_depth_camera

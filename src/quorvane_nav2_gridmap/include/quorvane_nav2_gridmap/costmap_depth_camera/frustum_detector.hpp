@@ -136,6 +136,17 @@ public:
   std::int32_t cloud_count() const {return cloud_count_;}
   const FrustumDetectorStrategy & strategy() const {return strategy_;}
 
+  // The range and azimuth bins the current pose needs when setTrans found them more than
+  // kMaxGridCells: the grid then stays empty and the detector judges no point until a pose
+  // fits (a tilted camera's frustum spans far more azimuths than a level one's).
+  struct OversizedGrid
+  {
+    Eigen::Index rows{0};
+    Eigen::Index columns{0};
+    explicit operator bool() const {return rows > 0;}
+  };
+  const OversizedGrid & oversized_grid() const {return oversized_grid_;}
+
 private:
   static constexpr double kTwoPi = 6.283185307179586;
 
@@ -195,7 +206,7 @@ private:
   std::int32_t theta_end_{0};
   std::int32_t cloud_count_{0};
   FrustumDetectorStrategy strategy_;
-  bool oversize_reported_{false};
+  OversizedGrid oversized_grid_;
 };
 
 template<typename PointT>
@@ -227,7 +238,8 @@ bool FrustumDetector::isInsideFrustum(const PointT & point) const
 template<typename PointT>
 std::int32_t FrustumDetector::checkPointFrustumStatus(const PointT & point, bool force) const
 {
-  if (!initialised_) {
+  // Without its grid the detector knows nothing of what the camera sees in this pose.
+  if (!initialised_ || oversized_grid_) {
     return kNotReady;
   }
   if (!force && !isInsideFrustum(point)) {

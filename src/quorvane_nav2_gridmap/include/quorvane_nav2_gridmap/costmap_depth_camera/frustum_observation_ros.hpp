@@ -23,10 +23,12 @@
 #include <tf2_ros/message_filter.h>
 #include <visualization_msgs/msg/marker_array.hpp>
 
+#include "quorvane_nav2_gridmap/costmap_depth_camera/callback_gate.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/cell_height_map.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_detector.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_options.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/frustum_observation_ros_options.hpp"
+#include "quorvane_nav2_gridmap/costmap_depth_camera/gated_transform_buffer.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/map_location.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/map_process_base.hpp"
 #include "quorvane_nav2_gridmap/costmap_depth_camera/observation.hpp"
@@ -58,7 +60,7 @@ class FrustumObservationRos : public MapProcessBase
 public:
   using SemanticPointCloud = quorvane_protocol::msg::SemanticPointCloud;
   using SemanticSubscriber = SemanticCloudSubscriber;
-  using SemanticFilter = tf2_ros::MessageFilter<SemanticPointCloud, tf2_ros::Buffer>;
+  using SemanticFilter = tf2_ros::MessageFilter<SemanticPointCloud, GatedTransformBuffer>;
 
   // The debug publishers exist only with `enable_frustum_trace`; only then is the node needed
   // here. `tf_buffer` must outlive this object.
@@ -83,8 +85,8 @@ public:
   bool setObservationMarkingStatus(std::string name, bool marking);
   // Appends (source name, measured rate) for every marking source slower than it should be.
   void checkAllMarkingObsHZ(std::vector<std::pair<std::string, double>> & result);
-  // Buffers the cloud; a source of this object without frustum builds it from its newest usable
-  // CameraInfo, if one arrived, and never waits for one.
+  // Buffers the cloud; a source of this object then takes its newest CameraInfo, if a changed one
+  // arrived, to build or rebuild its frustum, and never waits for one.
   void semanticPointCloudCallback(
     const std::shared_ptr<const SemanticPointCloud> & message,
     const std::shared_ptr<ObservationBuffer> & buffer);
@@ -119,7 +121,13 @@ protected:
     std::chrono::system_clock::time_point started);
 
 private:
-  using CloudList = std::list<PointCloudWithTime>;
+  // A cloud as the update keeps it: with the source that observed it, since only that source's
+  // current clouds supersede it.
+  struct SourcedCloud : PointCloudWithTime
+  {
+    const ObservationBuffer * source{nullptr};
+  };
+  using CloudList = std::list<SourcedCloud>;
 
   // The current clouds of the last update, filtered, with their bounds and hulls and the highest
   // point of every cell they cover: valid while no marking source stored or dropped an
@@ -134,11 +142,14 @@ private:
     CellHeightMap cells;
   };
 
-  // The highest-point filter over `observations` (pointers, in collection order), giving the
-  // current clouds newest first with their bounds and hulls, and the cells they cover.
+  // The highest-point filter over `observations` (pointers, in collection order; each made by
+  // the source of the same index of `observed_by`), giving the current clouds newest first with
+  // their bounds and hulls, and the cells they cover.
   template<typename ObservationPointers>
   void filterCurrentClouds(
-    const ObservationPointers & observations, CloudList & current, CellHeightMap & cells);
+    const ObservationPointers & observations,
+    const std::vector<const ObservationBuffer *> & observed_by, CloudList & current,
+    CellHeightMap & cells);
   // The remembered pass and the marking of the current clouds, which then join the remembered
   // ones; the caller holds remembered_clouds_mutex_.
   void markRememberedAndCurrent(
@@ -162,22 +173,22 @@ private:
     PointCloudWithTime & cloud, Eigen::Index count,
     const std::vector<std::shared_ptr<FrustumDetector>> & detectors) const;
   bool isDetectorUsable(const FrustumDetector & detector, const PointCloudWithTime & cloud) const;
-  class CallbackGate;
   struct CameraSource;
 
   void createDebugPublishers();
-  // A source's CameraInfo subscription, in a callback group that no executor takes; empty when
-  // the source needs none.
+  // A source's CameraInfo subscription, kept for the source's life in a callback group that no
+  // executor takes; empty when the source needs none.
   std::shared_ptr<CameraInfoIntake> makeCameraInfoIntake(
     rclcpp_lifecycle::LifecycleNode & node, const FrustumObservationOptions & source);
   void receiveCloud(
     const std::shared_ptr<const SemanticPointCloud> & message, CameraSource & source);
   // The caller holds the buffer's lock_.
   void bufferMessage(const SemanticPointCloud & message, ObservationBuffer & buffer);
-  // Gives the source's buffer its detector unless the CameraInfo or the source's settings would
-  // make it useless (then logs why, once per CameraInfo).
-  void buildFrustumDetector(
-    CameraSource & source, const sensor_msgs::msg::CameraInfo & camera_info);
+  void warnMissingFrustum(CameraSource & source);
+  void followCameraInfo(CameraSource & source);
+  // Gives the source's buffer the detector of a changed CameraInfo, or none when the CameraInfo
+  // or the source's settings would make it useless (then says why, at most once a second).
+  void adoptCameraInfo(CameraSource & source, const sensor_msgs::msg::CameraInfo & camera_info);
   void unhookSources();
   // At most one summary per source label every 5 s of the reference times; records the time
   // when it answers true.
@@ -189,6 +200,8 @@ private:
   std::weak_ptr<rclcpp_lifecycle::LifecycleNode> node_;
   FrustumObservationRosOptions options_;
   tf2_ros::Buffer & tf_buffer_;
+  // What the filters request transforms through; outlives them.
+  std::unique_ptr<GatedTransformBuffer> filter_buffer_;
   std::vector<std::shared_ptr<SemanticSubscriber>> observation_subscribers_;
   std::vector<std::shared_ptr<SemanticFilter>> observation_filters_;
   std::vector<std::shared_ptr<ObservationBuffer>> observation_buffers_;

@@ -43,6 +43,8 @@ public:
   // Stores the message as the newest observation; false, with the buffer unchanged, when it is
   // refused or its transform is missing. The caller holds lock_.
   bool bufferCloud(const quorvane_protocol::msg::SemanticPointCloud & message);
+  // Drops what outlived the keep time and, once the clock went back, what it observed after the
+  // time it went back to.
   void purgeStaleObservations();
   bool isCurrent() const;
   void resetLastUpdated();
@@ -88,6 +90,10 @@ private:
     const sensor_msgs::msg::PointCloud2 & message_cloud, Eigen::Index point_count,
     const Eigen::Matrix3f & rotation, const Eigen::Vector3f & translation,
     PointCloud & cloud) const;
+  // Drops the observations stamped after now when the clock went back since the last purge.
+  void forgetWhatFollowsABackwardJump();
+  // Names the source and its bin sizes the first time its detector's pose needs too many bins.
+  void reportOversizedGrid(const FrustumDetector & detector);
 
   std::list<rclcpp::Time> hz_cache_;  // oldest first
   std::recursive_mutex hz_mutex_;
@@ -98,6 +104,8 @@ private:
   rclcpp::Duration keep_time_;
   rclcpp::Time last_updated_;
   std::shared_ptr<rclcpp::Clock> clock_;
+  // Nanoseconds of the clock at the last purge: a later reading below it is a backward jump.
+  std::int64_t latest_clock_reading_;
   rclcpp::Logger logger_;
   // Camera frame to global frame at the stamp of the last stored message.
   geometry_msgs::msg::TransformStamped camera_transform_;
@@ -108,6 +116,7 @@ private:
   // The detector and the content it was last refilled from.
   std::shared_ptr<FrustumDetector> refilled_detector_;
   std::uint64_t refilled_version_{0};
+  bool oversized_grid_reported_{false};
 
 public:
   // Set by the front end, under lock_, once the camera's CameraInfo is known.

@@ -47,8 +47,8 @@ public:
   const std::string & getTopic() const {return topic_;}
 
   // Signals `message` to the connected filters, unless it is stamped before 1970: the transform
-  // filter would throw on it inside the host's executor. Those are dropped with a WARN at most
-  // once a second.
+  // filter would throw on it inside the host's executor. Those, and clouds a filter throws on,
+  // are dropped with a WARN at most once a second each.
   void add(const std::shared_ptr<const SemanticPointCloud> & message);
 
 private:
@@ -58,6 +58,7 @@ private:
   rclcpp::SubscriptionOptions options_;
   std::string source_name_;
   LogThrottle negative_stamp_warning_;
+  LogThrottle filter_failure_warning_;
   // Held while a cloud is passed on.
   std::mutex delivery_mutex_;
   bool closed_{false};
