@@ -790,6 +790,24 @@ std::string BufferCore::allFramesAsString() const
   return allFramesAsStringNoLock();
 }
 
+void BufferCore::forEachFrameWithData(
+  const std::function<void(CompactFrameID, TimeCacheInterface &, CompactFrameID)> & visit) const
+{
+  TransformStorage newest;
+  for (CompactFrameID id = 1; id < frames_.size(); ++id) {
+    const TimeCacheInterfacePtr cache = frames_[id];
+    if (cache && cache->getData(TimePointZero, newest)) {
+      visit(id, *cache, newest.frame_id_);
+    }
+  }
+}
+
+std::string BufferCore::authorityOf(CompactFrameID frame) const
+{
+  const auto authority = frame_authority_.find(frame);
+  return authority == frame_authority_.end() ? "no recorded authority" : authority->second;
+}
+
 std::string BufferCore::allFramesAsYAML(TimePoint current_time) const
 {
   std::lock_guard<std::mutex> lock(frame_mutex_);
@@ -798,28 +816,21 @@ std::string BufferCore::allFramesAsYAML(TimePoint current_time) const
     out << "[]";
   }
   out << std::fixed << std::setprecision(3);
-  TransformStorage newest;
-  for (CompactFrameID id = 1; id < frames_.size(); ++id) {
-    const TimeCacheInterfacePtr cache = frames_[id];
-    if (!cache || !cache->getData(TimePointZero, newest)) {
-      continue;
-    }
-    const auto authority = frame_authority_.find(id);
-    out << frameIDs_reverse_[id] << ": \n";
-    out << "  parent: '" << frameIDs_reverse_[newest.frame_id_] << "'\n";
-    out << "  broadcaster: '" <<
-      (authority == frame_authority_.end() ? std::string("no recorded authority") :
-    authority->second) << "'\n";
-    out << "  rate: " << sampleRate(*cache) << "\n";
-    out << "  most_recent_transform: " << displayTimePoint(cache->getLatestTimestamp()) << "\n";
-    out << "  oldest_transform: " << displayTimePoint(cache->getOldestTimestamp()) << "\n";
-    if (current_time != TimePointZero) {
-      out << "  transform_delay: " <<
-        durationToSec(current_time - cache->getLatestTimestamp()) << "\n";
-    }
-    out << "  buffer_length: " <<
-      durationToSec(cache->getLatestTimestamp() - cache->getOldestTimestamp()) << "\n";
-  }
+  forEachFrameWithData(
+    [&](CompactFrameID id, TimeCacheInterface & cache, CompactFrameID parent) {
+      out << frameIDs_reverse_[id] << ": \n";
+      out << "  parent: '" << frameIDs_reverse_[parent] << "'\n";
+      out << "  broadcaster: '" << authorityOf(id) << "'\n";
+      out << "  rate: " << sampleRate(cache) << "\n";
+      out << "  most_recent_transform: " << displayTimePoint(cache.getLatestTimestamp()) << "\n";
+      out << "  oldest_transform: " << displayTimePoint(cache.getOldestTimestamp()) << "\n";
+      if (current_time != TimePointZero) {
+        out << "  transform_delay: " <<
+          durationToSec(current_time - cache.getLatestTimestamp()) << "\n";
+      }
+      out << "  buffer_length: " <<
+        durationToSec(cache.getLatestTimestamp() - cache.getOldestTimestamp()) << "\n";
+    });
   return out.str();
 }
 
@@ -837,25 +848,18 @@ std::string BufferCore::_allFramesAsDot(TimePoint current_time) const
     out << "\"no tf data recieved\"";
   }
   out << std::fixed << std::setprecision(3);
-  TransformStorage newest;
-  for (CompactFrameID id = 1; id < frames_.size(); ++id) {
-    const TimeCacheInterfacePtr cache = frames_[id];
-    if (!cache || !cache->getData(TimePointZero, newest)) {
-      continue;
-    }
-    const auto authority = frame_authority_.find(id);
-    out << "\"" << frameIDs_reverse_[newest.frame_id_] << "\" -> \"" << frameIDs_reverse_[id] <<
-      "\"[label=\"Broadcaster: " <<
-      (authority == frame_authority_.end() ? std::string("no recorded authority") :
-    authority->second) << "\\nAverage rate: " << sampleRate(*cache) <<
-      " Hz\\nMost recent transform: " << displayTimePoint(cache->getLatestTimestamp()) << " ";
-    if (current_time != TimePointZero) {
-      out << "( " << durationToSec(current_time - cache->getLatestTimestamp()) << " sec old)";
-    }
-    out << "\\nBuffer length: " <<
-      durationToSec(cache->getLatestTimestamp() - cache->getOldestTimestamp()) <<
-      " sec\\n\"];\n";
-  }
+  forEachFrameWithData(
+    [&](CompactFrameID id, TimeCacheInterface & cache, CompactFrameID parent) {
+      out << "\"" << frameIDs_reverse_[parent] << "\" -> \"" << frameIDs_reverse_[id] <<
+        "\"[label=\"Broadcaster: " << authorityOf(id) << "\\nAverage rate: " <<
+        sampleRate(cache) << " Hz\\nMost recent transform: " <<
+        displayTimePoint(cache.getLatestTimestamp()) << " ";
+      if (current_time != TimePointZero) {
+        out << "( " << durationToSec(current_time - cache.getLatestTimestamp()) << " sec old)";
+      }
+      out << "\\nBuffer length: " <<
+        durationToSec(cache.getLatestTimestamp() - cache.getOldestTimestamp()) << " sec\\n\"];\n";
+    });
   // Frames whose newest sample has no parent hang from a legend box by an invisible edge, and so
   // do frames without samples when a recording time is given; the box shows that time.
   const auto legendTo = [&out, current_time](const std::string & root, bool recorded_here) {
@@ -867,6 +871,7 @@ std::string BufferCore::_allFramesAsDot(TimePoint current_time) const
       }
       out << "}->\"" << root << "\";\n";
     };
+  TransformStorage newest;
   for (CompactFrameID id = 1; id < frames_.size(); ++id) {
     const TimeCacheInterfacePtr cache = frames_[id];
     if (!cache) {

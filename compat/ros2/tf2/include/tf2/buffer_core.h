@@ -170,6 +170,11 @@ private:
     CompactFrameID target_id, CompactFrameID source_id, TimePoint time,
     std::string * error_msg) const;
   std::string allFramesAsStringNoLock() const;
+  // Under frame_mutex_: visits the frames that hold data, in id order, with their caches and the
+  // parents of their newest samples.
+  void forEachFrameWithData(
+    const std::function<void(CompactFrameID, TimeCacheInterface &, CompactFrameID)> & visit) const;
+  std::string authorityOf(CompactFrameID frame) const;
   // Under the request lock: whether a request is answered now, and how.
   bool requestIsDecided(TransformableRequest & request, TransformableResult & result);
   void testTransformableRequests();
