@@ -30,10 +30,13 @@ protected:
     executor_.add_node(node_);
   }
 
+  // Also after a set-up that failed half-way.
   void TearDown() override
   {
-    executor_.remove_node(node_);
-    node_.reset();
+    if (node_) {
+      executor_.remove_node(node_);
+      node_.reset();
+    }
     rclcpp::shutdown();
   }
 

@@ -27,10 +27,13 @@ protected:
     executor_.add_node(node_->get_node_base_interface());
   }
 
+  // Also after a set-up that failed half-way.
   void TearDown() override
   {
-    executor_.remove_node(node_->get_node_base_interface());
-    node_.reset();
+    if (node_) {
+      executor_.remove_node(node_->get_node_base_interface());
+      node_.reset();
+    }
     rclcpp::shutdown();
   }
 

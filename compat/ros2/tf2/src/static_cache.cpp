@@ -3,7 +3,7 @@
 namespace tf2
 {
 
-bool StaticCache::getData(TimePoint time, TransformStorage & data_out, std::string *, TF2Error *)
+bool StaticCache::getData(TimePoint time, TransformStorage & data_out, std::string *)
 {
   data_out = storage_;
   data_out.stamp_ = time;

@@ -1,6 +1,7 @@
 #include "tf2/time.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 namespace tf2
@@ -12,12 +13,13 @@ TimePoint get_now()
              std::chrono::system_clock::now().time_since_epoch()));
 }
 
+// Seconds pass through 32 bits both ways: times from 2038 on do not survive the conversion.
 Duration durationFromSec(double t_sec)
 {
-  // Whole seconds first, so large stamps keep their nanosecond part exactly.
-  const double whole = std::floor(t_sec);
-  const auto sec = static_cast<int64_t>(whole);
-  const auto nsec = static_cast<int64_t>(std::round((t_sec - whole) * 1e9));
+  int32_t sec = static_cast<int32_t>(std::floor(t_sec));
+  int32_t nsec = static_cast<int32_t>(std::round((t_sec - sec) * 1e9));
+  sec += nsec / 1000000000;
+  nsec %= 1000000000;
   return std::chrono::seconds(sec) + std::chrono::nanoseconds(nsec);
 }
 
@@ -28,9 +30,10 @@ TimePoint timeFromSec(double t_sec)
 
 double durationToSec(const tf2::Duration & input)
 {
-  const auto sec = std::chrono::duration_cast<std::chrono::seconds>(input);
-  const auto rest = input - sec;
-  return static_cast<double>(sec.count()) + static_cast<double>(rest.count()) * 1e-9;
+  const int64_t count = input.count();
+  const auto nsec = static_cast<int32_t>(count % 1000000000);
+  const auto sec = static_cast<int32_t>((count - nsec) / 1000000000);
+  return static_cast<double>(sec) + 1e-9 * static_cast<double>(nsec);
 }
 
 double timeToSec(const TimePoint & timepoint)

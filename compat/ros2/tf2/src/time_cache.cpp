@@ -1,5 +1,8 @@
 #include "tf2/time_cache.h"
 
+#include <algorithm>
+#include <iterator>
+#include <list>
 #include <string>
 
 namespace tf2
@@ -8,21 +11,11 @@ namespace tf2
 namespace
 {
 
-void setError(
-  std::string * error_str, TF2Error * error_code, const std::string & text, TF2Error code)
+void setError(std::string * error_str, const std::string & text)
 {
   if (error_str) {
     *error_str = text;
   }
-  if (error_code) {
-    *error_code = code;
-  }
-}
-
-bool sameData(const TransformStorage & a, const TransformStorage & b)
-{
-  return a.frame_id_ == b.frame_id_ && a.child_frame_id_ == b.child_frame_id_ &&
-         a.rotation_ == b.rotation_ && a.translation_ == b.translation_;
 }
 
 }  // namespace
@@ -33,12 +26,10 @@ TimeCache::TimeCache(tf2::Duration max_storage_time)
 }
 
 uint8_t TimeCache::findClosest(
-  const TransformStorage * & one, const TransformStorage * & two, TimePoint target_time,
-  std::string * error_str, TF2Error * error_code)
+  TransformStorage * & one, TransformStorage * & two, TimePoint target_time,
+  std::string * error_str)
 {
   if (storage_.empty()) {
-    setError(error_str, error_code, "Lookup would require data, but the buffer of this frame is "
-      "empty", TF2Error::TF2_LOOKUP_ERROR);
     return 0;
   }
   if (target_time == TimePointZero) {
@@ -51,10 +42,8 @@ uint8_t TimeCache::findClosest(
       return 1;
     }
     setError(
-      error_str, error_code, "Lookup would require extrapolation at time " +
-      displayTimePoint(target_time) + ", but only time " +
-      displayTimePoint(storage_.front().stamp_) + " is in the buffer",
-      TF2Error::TF2_EXTRAPOLATION_ERROR);
+      error_str, "Lookup would require extrapolation at time " + displayTimePoint(target_time) +
+      ", but only time " + displayTimePoint(storage_.front().stamp_) + " is in the buffer");
     return 0;
   }
   const TimePoint latest = storage_.front().stamp_;
@@ -69,29 +58,24 @@ uint8_t TimeCache::findClosest(
   }
   if (target_time > latest) {
     setError(
-      error_str, error_code, "Lookup would require extrapolation into the future.  Requested time " +
-      displayTimePoint(target_time) + " but the latest data is at time " +
-      displayTimePoint(latest), TF2Error::TF2_EXTRAPOLATION_ERROR);
+      error_str, "Lookup would require extrapolation into the future.  Requested time " +
+      displayTimePoint(target_time) + " but the latest data is at time " + displayTimePoint(latest));
     return 0;
   }
   if (target_time < earliest) {
     setError(
-      error_str, error_code, "Lookup would require extrapolation into the past.  Requested time " +
+      error_str, "Lookup would require extrapolation into the past.  Requested time " +
       displayTimePoint(target_time) + " but the earliest data is at time " +
-      displayTimePoint(earliest), TF2Error::TF2_EXTRAPOLATION_ERROR);
+      displayTimePoint(earliest));
     return 0;
   }
   // Newest first: the first sample not newer than the target, and the one before it.
-  auto it = storage_.begin();
-  while (it->stamp_ > target_time) {
-    ++it;
+  auto older = storage_.begin();
+  while (older->stamp_ > target_time) {
+    ++older;
   }
-  if (it->stamp_ == target_time) {
-    one = &*it;
-    return 1;
-  }
-  one = &*it;
-  two = &*(it - 1);
+  one = &*older;
+  two = &*std::prev(older);
   return 2;
 }
 
@@ -103,20 +87,21 @@ void TimeCache::interpolate(
     output = two;
     return;
   }
-  const double ratio = durationToSec(time - one.stamp_) / durationToSec(two.stamp_ - one.stamp_);
+  const double ratio = static_cast<double>((time - one.stamp_).count()) /
+    static_cast<double>((two.stamp_ - one.stamp_).count());
   output.translation_.setInterpolate3(one.translation_, two.translation_, ratio);
   output.rotation_ = slerp(one.rotation_, two.rotation_, ratio);
-  output.stamp_ = time;
+  // The older sample's stamp, not the time asked for: callers report the time they asked.
+  output.stamp_ = one.stamp_;
   output.frame_id_ = one.frame_id_;
   output.child_frame_id_ = one.child_frame_id_;
 }
 
-bool TimeCache::getData(
-  TimePoint time, TransformStorage & data_out, std::string * error_str, TF2Error * error_code)
+bool TimeCache::getData(TimePoint time, TransformStorage & data_out, std::string * error_str)
 {
-  const TransformStorage * one = nullptr;
-  const TransformStorage * two = nullptr;
-  const uint8_t num = findClosest(one, two, time, error_str, error_code);
+  TransformStorage * one = nullptr;
+  TransformStorage * two = nullptr;
+  const uint8_t num = findClosest(one, two, time, error_str);
   if (num == 0) {
     return false;
   }
@@ -135,9 +120,9 @@ bool TimeCache::getData(
 
 CompactFrameID TimeCache::getParent(TimePoint time, std::string * error_str)
 {
-  const TransformStorage * one = nullptr;
-  const TransformStorage * two = nullptr;
-  if (findClosest(one, two, time, error_str, nullptr) == 0) {
+  TransformStorage * one = nullptr;
+  TransformStorage * two = nullptr;
+  if (findClosest(one, two, time, error_str) == 0) {
     return 0;
   }
   return one->frame_id_;
@@ -145,22 +130,22 @@ CompactFrameID TimeCache::getParent(TimePoint time, std::string * error_str)
 
 bool TimeCache::insertData(const TransformStorage & new_data)
 {
-  if (!storage_.empty() && storage_.front().stamp_ > new_data.stamp_ + max_storage_time_) {
+  const TimePoint latest = getLatestTimestamp();
+  pruneList();
+  if (!storage_.empty() && new_data.stamp_ < latest - max_storage_time_) {
     return false;
   }
-  auto it = storage_.begin();
-  while (it != storage_.end() && it->stamp_ > new_data.stamp_) {
-    ++it;
-  }
-  if (it != storage_.end() && it->stamp_ == new_data.stamp_) {
-    // One sample per stamp: a repeat is ignored, a correction replaces the old sample.
-    if (!sameData(*it, new_data)) {
-      *it = new_data;
+  // Newest first: the new sample goes before the first one not newer than it, so among equal
+  // stamps the latest arrival comes first.
+  auto position = std::find_if(
+    storage_.begin(), storage_.end(),
+    [&new_data](const TransformStorage & stored) {return stored.stamp_ <= new_data.stamp_;});
+  for (auto same = position; same != storage_.end() && same->stamp_ == new_data.stamp_; ++same) {
+    if (*same == new_data) {
+      return true;
     }
-  } else {
-    storage_.insert(it, new_data);
   }
-  pruneList();
+  storage_.insert(position, new_data);
   return true;
 }
 
@@ -192,10 +177,15 @@ TimePoint TimeCache::getOldestTimestamp()
   return storage_.empty() ? TimePoint() : storage_.back().stamp_;
 }
 
+const std::list<TransformStorage> & TimeCache::getAllItems() const
+{
+  return storage_;
+}
+
 void TimeCache::pruneList()
 {
-  const TimePoint latest_time = storage_.front().stamp_;
-  while (!storage_.empty() && storage_.back().stamp_ + max_storage_time_ < latest_time) {
+  const TimePoint latest = getLatestTimestamp();
+  while (!storage_.empty() && storage_.back().stamp_ + max_storage_time_ < latest) {
     storage_.pop_back();
   }
 }

@@ -4,8 +4,6 @@ namespace tf2
 {
 
 TransformStorage::TransformStorage()
-: rotation_(0.0, 0.0, 0.0, 1.0), translation_(0.0, 0.0, 0.0), stamp_(), frame_id_(0),
-  child_frame_id_(0)
 {
 }
 

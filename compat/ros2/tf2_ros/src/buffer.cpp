@@ -1,11 +1,11 @@
 #include "tf2_ros/buffer.h"
 
-#include <algorithm>
 #include <chrono>
 #include <future>
-#include <limits>
 #include <sstream>
 #include <stdexcept>
+#include <string>
+#include <thread>
 #include <utility>
 
 #include "tf2/exceptions.h"
@@ -20,27 +20,16 @@ constexpr tf2::TransformableRequestHandle kNeverTransformable = 0xffffffffffffff
 // The listener thread fills the buffer behind our back; the wait just looks again this often.
 constexpr std::chrono::milliseconds kPollPeriod{10};
 
-int64_t saturatingAdd(int64_t a, int64_t b)
-{
-  if (b > 0 && a > std::numeric_limits<int64_t>::max() - b) {
-    return std::numeric_limits<int64_t>::max();
-  }
-  if (b < 0 && a < std::numeric_limits<int64_t>::min() - b) {
-    return std::numeric_limits<int64_t>::min();
-  }
-  return a + b;
-}
-
 void appendTimeoutInfo(
   std::string * errstr, const rclcpp::Time & start, const rclcpp::Time & end,
-  const tf2::Duration & timeout)
+  const rclcpp::Duration & timeout)
 {
   if (errstr == nullptr) {
     return;
   }
   std::stringstream ss;
-  ss << ". canTransform returned after " << (end - start).seconds() << " timeout was " <<
-    tf2::durationToSec(timeout) << ".";
+  ss << ". canTransform returned after " << tf2::durationToSec(fromRclcpp(end - start)) <<
+    " timeout was " << tf2::durationToSec(fromRclcpp(timeout)) << ".";
   *errstr += ss.str();
 }
 }  // namespace
@@ -68,30 +57,6 @@ Buffer::Buffer(
         getFrames(request, response);
       });
   }
-  // A shutdown must end every waiting lookup at once rather than at its time-out.
-  context_ = rclcpp::contexts::get_global_default_context();
-  shutdown_handle_ = context_->add_on_shutdown_callback([this]() {wake();});
-}
-
-Buffer::~Buffer()
-{
-  jump_handler_.reset();
-  frames_server_.reset();
-  context_->remove_on_shutdown_callback(shutdown_handle_);
-  // Timers still armed would call back into this buffer once it is gone.
-  std::map<TimerHandle, tf2::TransformableRequestHandle> pending;
-  {
-    std::lock_guard<std::mutex> lock(timer_to_request_map_mutex_);
-    pending.swap(timer_to_request_map_);
-  }
-  for (const auto & [timer, request] : pending) {
-    try {
-      timer_interface_->remove(timer);
-    } catch (const InvalidTimerHandleException &) {
-      // Already gone: the timer interface was cleared or replaced.
-    }
-    cancelTransformableRequest(request);
-  }
 }
 
 rclcpp::Logger Buffer::getLogger() const
@@ -106,17 +71,18 @@ void Buffer::onTimeJump(const rcl_time_jump_t & jump)
   {
     RCLCPP_WARN(getLogger(), "Detected time source change. Clearing TF buffer.");
     clear();
-  } else if (jump.clock_change == RCL_ROS_TIME_NO_CHANGE && jump.delta.nanoseconds < 0) {
+  } else if (jump.delta.nanoseconds < 0) {
     RCLCPP_WARN(getLogger(), "Detected jump back in time. Clearing TF buffer.");
     clear();
   }
 }
 
-void Buffer::getFrames(
+bool Buffer::getFrames(
   const tf2_msgs::srv::FrameGraph::Request::SharedPtr,
   tf2_msgs::srv::FrameGraph::Response::SharedPtr response)
 {
   response->frame_yaml = allFramesAsYAML();
+  return true;
 }
 
 bool Buffer::checkAndErrorDedicatedThreadPresent(std::string * errstr) const
@@ -129,25 +95,6 @@ bool Buffer::checkAndErrorDedicatedThreadPresent(std::string * errstr) const
   }
   RCLCPP_ERROR(getLogger(), "%s", threading_error);
   return false;
-}
-
-void Buffer::wake() const
-{
-  // Passing through the lock keeps the notification from falling between a waiter's check of
-  // rclcpp::ok() and its sleep.
-  {
-    std::lock_guard<std::mutex> lock(wait_mutex_);
-  }
-  wait_cv_.notify_all();
-}
-
-void Buffer::waitUntil(const std::function<bool()> & ready, const tf2::Duration & timeout) const
-{
-  const int64_t deadline = saturatingAdd(clock_->now().nanoseconds(), timeout.count());
-  while (clock_->now().nanoseconds() < deadline && !ready() && rclcpp::ok()) {
-    std::unique_lock<std::mutex> lock(wait_mutex_);
-    wait_cv_.wait_for(lock, kPollPeriod, []() {return !rclcpp::ok();});
-  }
 }
 
 geometry_msgs::msg::TransformStamped Buffer::lookupTransform(
@@ -188,6 +135,9 @@ geometry_msgs::msg::TransformStamped Buffer::lookupTransform(
     fromRclcpp(timeout));
 }
 
+// Polls on the buffer's clock. Each poll is itself a timed call without time-out, which adds its
+// own ". canTransform returned after ..." to errstr; a final failure overwrites all that. The wait
+// also ends when the clock has gone back more than 3 s (a bag played again) or the context ends.
 bool Buffer::canTransform(
   const std::string & target_frame, const std::string & source_frame,
   const tf2::TimePoint & time, const tf2::Duration timeout, std::string * errstr) const
@@ -195,15 +145,16 @@ bool Buffer::canTransform(
   if (!checkAndErrorDedicatedThreadPresent(errstr)) {
     return false;
   }
+  const rclcpp::Duration rclcpp_timeout(toRclcpp(timeout));
   const rclcpp::Time start = clock_->now();
-  waitUntil(
-    [&]() {
-      std::string quiet;
-      return canTransform(target_frame, source_frame, time, &quiet);
-    },
-    timeout);
+  while (clock_->now() < start + rclcpp_timeout &&
+    !canTransform(target_frame, source_frame, time, tf2::Duration::zero(), errstr) &&
+    clock_->now() + rclcpp::Duration(3, 0) >= start && rclcpp::ok())
+  {
+    std::this_thread::sleep_for(kPollPeriod);
+  }
   const bool result = canTransform(target_frame, source_frame, time, errstr);
-  appendTimeoutInfo(errstr, start, clock_->now(), timeout);
+  appendTimeoutInfo(errstr, start, clock_->now(), rclcpp_timeout);
   return result;
 }
 
@@ -222,17 +173,19 @@ bool Buffer::canTransform(
   if (!checkAndErrorDedicatedThreadPresent(errstr)) {
     return false;
   }
+  const rclcpp::Duration rclcpp_timeout(toRclcpp(timeout));
   const rclcpp::Time start = clock_->now();
-  waitUntil(
-    [&]() {
-      std::string quiet;
-      return canTransform(
-        target_frame, target_time, source_frame, source_time, fixed_frame, &quiet);
-    },
-    timeout);
+  while (clock_->now() < start + rclcpp_timeout &&
+    !canTransform(
+      target_frame, target_time, source_frame, source_time, fixed_frame, tf2::Duration::zero(),
+      errstr) &&
+    clock_->now() + rclcpp::Duration(3, 0) >= start && rclcpp::ok())
+  {
+    std::this_thread::sleep_for(kPollPeriod);
+  }
   const bool result = canTransform(
     target_frame, target_time, source_frame, source_time, fixed_frame, errstr);
-  appendTimeoutInfo(errstr, start, clock_->now(), timeout);
+  appendTimeoutInfo(errstr, start, clock_->now(), rclcpp_timeout);
   return result;
 }
 
@@ -343,13 +296,7 @@ void Buffer::cancel(const TransformStampedFuture & ts_future)
 {
   cancelTransformableRequest(ts_future.getHandle());
   std::lock_guard<std::mutex> lock(timer_to_request_map_mutex_);
-  auto it = std::find_if(
-    timer_to_request_map_.begin(), timer_to_request_map_.end(),
-    [&ts_future](const auto & entry) {return entry.second == ts_future.getHandle();});
-  if (it != timer_to_request_map_.end()) {
-    timer_interface_->remove(it->first);
-    timer_to_request_map_.erase(it);
-  }
+  timer_to_request_map_.erase(ts_future.getHandle());
 }
 
 }  // namespace tf2_ros

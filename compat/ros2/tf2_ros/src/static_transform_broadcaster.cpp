@@ -14,7 +14,6 @@ void StaticTransformBroadcaster::sendTransform(
 void StaticTransformBroadcaster::sendTransform(
   const std::vector<geometry_msgs::msg::TransformStamped> & transforms)
 {
-  std::lock_guard<std::mutex> lock(net_message_mutex_);
   for (const auto & transform : transforms) {
     auto existing = std::find_if(
       net_message_.transforms.begin(), net_message_.transforms.end(),

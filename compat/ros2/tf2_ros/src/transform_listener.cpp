@@ -1,8 +1,6 @@
 #include "tf2_ros/transform_listener.h"
 
-#include <chrono>
 #include <cstdint>
-#include <future>
 #include <sstream>
 #include <string>
 
@@ -14,13 +12,15 @@ namespace tf2_ros
 TransformListener::TransformListener(tf2::BufferCore & buffer, bool spin_thread)
 : buffer_(buffer)
 {
-  // Named after this object so that several listeners in one process do not collide.
+  // Named after this object so that several listeners in one process do not collide; the name
+  // comes as a node-local remapping so that a __node remapping of the process does not apply.
   std::stringstream name;
   name << "transform_listener_impl_" << std::hex << reinterpret_cast<std::uintptr_t>(this);
   rclcpp::NodeOptions options;
+  options.arguments({"--ros-args", "-r", "__node:=" + name.str()});
   options.start_parameter_services(false);
   options.start_parameter_event_publisher(false);
-  optional_default_node_ = rclcpp::Node::make_shared(name.str(), options);
+  optional_default_node_ = rclcpp::Node::make_shared("_", options);
   init(
     optional_default_node_, spin_thread, DynamicListenerQoS(), StaticListenerQoS(),
     detail::get_default_transform_listener_sub_options(),
@@ -29,29 +29,18 @@ TransformListener::TransformListener(tf2::BufferCore & buffer, bool spin_thread)
 
 TransformListener::~TransformListener()
 {
-  if (!spin_thread_ || !dedicated_listener_thread_) {
-    return;
-  }
-  // Cancelled until the spin has ended: a cancel that races with the executor going back to
-  // sleep can be lost.
-  do {
+  if (spin_thread_) {
     executor_->cancel();
-  } while (spin_done_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
-  dedicated_listener_thread_->join();
+    dedicated_listener_thread_->join();
+  }
 }
 
 void TransformListener::startDedicatedThread()
 {
   executor_ = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
   executor_->add_callback_group(callback_group_, node_base_interface_);
-  auto executor = executor_;
-  auto spin_ended = std::make_shared<std::promise<void>>();
-  spin_done_ = spin_ended->get_future();
   dedicated_listener_thread_ = std::make_unique<std::thread>(
-    [executor, spin_ended]() {
-      executor->spin();
-      spin_ended->set_value();
-    });
+    [executor = executor_]() {executor->spin();});
   buffer_.setUsingDedicatedThread(true);
 }
 

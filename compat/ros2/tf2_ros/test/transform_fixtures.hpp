@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -43,21 +42,13 @@ public:
   : executor_(std::make_shared<rclcpp::executors::SingleThreadedExecutor>())
   {
     executor_->add_node(node);
-    auto spin_ended = std::make_shared<std::promise<void>>();
-    spin_done_ = spin_ended->get_future();
-    thread_ = std::thread(
-      [executor = executor_, spin_ended]() {
-        executor->spin();
-        spin_ended->set_value();
-      });
+    thread_ = std::thread([executor = executor_]() {executor->spin();});
   }
 
-  // Cancels until the spin has ended, so a cancel lost to a racing spin cannot hang the test.
+  // A cancel that comes before the spin has started still ends it.
   ~SpinningThread()
   {
-    do {
-      executor_->cancel();
-    } while (spin_done_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
+    executor_->cancel();
     thread_.join();
   }
 
@@ -67,7 +58,6 @@ public:
 private:
   std::shared_ptr<rclcpp::executors::SingleThreadedExecutor> executor_;
   std::thread thread_;
-  std::future<void> spin_done_;
 };
 
 }  // namespace tf2_ros_test

@@ -4,14 +4,27 @@
 #define MESSAGE_FILTERS__MESSAGE_EVENT_H_
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 #include <type_traits>
 
-#include "rclcpp/clock.hpp"
-#include "rclcpp/time.hpp"
+#include "rclcpp/rclcpp.hpp"
 
 namespace message_filters
 {
+
+typedef std::map<std::string, std::string> M_string;
+typedef std::shared_ptr<M_string> M_stringPtr;
+
+template<typename M>
+struct DefaultMessageCreator
+{
+  std::shared_ptr<M> operator()()
+  {
+    return std::make_shared<M>();
+  }
+};
 
 template<typename M>
 class MessageEvent
@@ -53,20 +66,19 @@ public:
   MessageEvent(const MessageEvent<void const> & rhs, const CreateFunction & create)
   {
     init(
-      std::const_pointer_cast<Message>(
-        std::static_pointer_cast<ConstMessage>(rhs.getConstMessage())),
+      std::const_pointer_cast<Message>(std::static_pointer_cast<ConstMessage>(rhs.getMessage())),
       rhs.getReceiptTime(), rhs.nonConstWillCopy(), create);
   }
 
   // The receipt time is taken from a system clock, as a subscription would stamp it.
   MessageEvent(const ConstMessagePtr & message)  // NOLINT: implicit as in Humble
   {
-    init(message, rclcpp::Clock().now(), true, &MessageEvent::defaultCreate);
+    init(message, rclcpp::Clock().now(), true, DefaultMessageCreator<Message>());
   }
 
   MessageEvent(const ConstMessagePtr & message, rclcpp::Time receipt_time)
   {
-    init(message, receipt_time, true, &MessageEvent::defaultCreate);
+    init(message, receipt_time, true, DefaultMessageCreator<Message>());
   }
 
   MessageEvent(
@@ -84,50 +96,49 @@ public:
     receipt_time_ = receipt_time;
     nonconst_need_copy_ = nonconst_need_copy;
     create_ = create;
+  }
+
+  // Taken through rhs.getMessage(): from a mutable event that needs copies, the copy is taken.
+  void operator=(const MessageEvent<Message> & rhs)
+  {
+    init(
+      std::static_pointer_cast<Message>(rhs.getMessage()), rhs.getReceiptTime(),
+      rhs.nonConstWillCopy(), rhs.getMessageFactory());
     message_copy_.reset();
   }
 
-  MessageEvent & operator=(const MessageEvent<Message> & rhs)
+  void operator=(const MessageEvent<ConstMessage> & rhs)
   {
     init(
-      rhs.getConstMessage(), rhs.getReceiptTime(), rhs.nonConstWillCopy(),
-      rhs.getMessageFactory());
-    return *this;
+      std::const_pointer_cast<Message>(std::static_pointer_cast<ConstMessage>(rhs.getMessage())),
+      rhs.getReceiptTime(), rhs.nonConstWillCopy(), rhs.getMessageFactory());
+    message_copy_.reset();
   }
 
-  MessageEvent & operator=(const MessageEvent<ConstMessage> & rhs)
-  {
-    init(
-      rhs.getConstMessage(), rhs.getReceiptTime(), rhs.nonConstWillCopy(),
-      rhs.getMessageFactory());
-    return *this;
-  }
-
-  // For a mutable M the caller gets its own copy unless the event says nobody else shares the
-  // message.
+  // For a mutable M the caller gets a copy (made once, by the factory) unless the event says
+  // nobody else shares the message. The message must be there to be copied.
   std::shared_ptr<M> getMessage() const
   {
-    if constexpr (std::is_const<M>::value) {
-      return message_;
+    if constexpr (std::is_void<M>::value) {
+      return std::const_pointer_cast<Message>(message_);
     } else {
-      if (!nonconst_need_copy_ || !message_) {
+      if (std::is_const<M>::value || !nonconst_need_copy_) {
         return std::const_pointer_cast<Message>(message_);
       }
       if (!message_copy_) {
-        message_copy_ = create_ ? create_() : std::make_shared<Message>();
+        message_copy_ = create_();
         *message_copy_ = *message_;
       }
       return message_copy_;
     }
   }
 
-  const ConstMessagePtr & getConstMessage() const {return message_;}
+  const std::shared_ptr<ConstMessage> & getConstMessage() const {return message_;}
   rclcpp::Time getReceiptTime() const {return receipt_time_;}
   bool nonConstWillCopy() const {return nonconst_need_copy_;}
   bool getMessageWillCopy() const {return !std::is_const<M>::value && nonconst_need_copy_;}
-  const CreateFunction & getMessageFactory() const {return create_;}
 
-  bool operator<(const MessageEvent<M> & rhs) const
+  bool operator<(const MessageEvent<M> & rhs)
   {
     if (message_ != rhs.message_) {
       return message_ < rhs.message_;
@@ -138,24 +149,21 @@ public:
     return nonconst_need_copy_ < rhs.nonconst_need_copy_;
   }
 
-  bool operator==(const MessageEvent<M> & rhs) const
+  bool operator==(const MessageEvent<M> & rhs)
   {
     return message_ == rhs.message_ && receipt_time_ == rhs.receipt_time_ &&
            nonconst_need_copy_ == rhs.nonconst_need_copy_;
   }
 
-  bool operator!=(const MessageEvent<M> & rhs) const {return !(*this == rhs);}
+  bool operator!=(const MessageEvent<M> & rhs) {return !(*this == rhs);}
+
+  const CreateFunction & getMessageFactory() const {return create_;}
 
 private:
-  static MessagePtr defaultCreate()
-  {
-    return std::make_shared<Message>();
-  }
-
   ConstMessagePtr message_;
   mutable MessagePtr message_copy_;
   rclcpp::Time receipt_time_;
-  bool nonconst_need_copy_{true};
+  bool nonconst_need_copy_;
   CreateFunction create_;
 };
 

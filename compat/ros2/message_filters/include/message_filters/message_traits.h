@@ -5,7 +5,7 @@
 #include <string>
 #include <type_traits>
 
-#include "rclcpp/time.hpp"
+#include "rclcpp/rclcpp.hpp"
 
 namespace message_filters
 {

@@ -52,6 +52,9 @@ public:
   virtual void unsubscribe() = 0;
 };
 
+template<typename T>
+using SubscriberBasePtr = std::shared_ptr<SubscriberBase<T>>;
+
 template<class M, class NodeType = rclcpp::Node>
 class Subscriber : public SubscriberBase<NodeType>, public SimpleFilter<M>
 {
@@ -73,11 +76,13 @@ public:
     subscribe(node, topic, qos);
   }
 
+  // Unlike the other NodePtr forms this one keeps only the raw node: it does not hold the node
+  // alive, and a later subscribe() uses that pointer.
   Subscriber(
     NodePtr node, const std::string & topic, const rmw_qos_profile_t qos,
     rclcpp::SubscriptionOptions options)
   {
-    subscribe(node, topic, qos, options);
+    subscribe(node.get(), topic, qos, options);
   }
 
   Subscriber(

@@ -43,18 +43,6 @@ std::string getFrameId(const tf2::Stamped<P> & t)
 }
 
 template<class P>
-tf2::TimePoint getTimestamp(const tf2::WithCovarianceStamped<P> & t)
-{
-  return t.stamp_;
-}
-
-template<class P>
-std::string getFrameId(const tf2::WithCovarianceStamped<P> & t)
-{
-  return t.frame_id_;
-}
-
-template<class P>
 std::array<std::array<double, 6>, 6> getCovarianceMatrix(const tf2::WithCovarianceStamped<P> & t)
 {
   return t.cov_mat_;

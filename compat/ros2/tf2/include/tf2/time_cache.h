@@ -4,37 +4,35 @@
 // Per-frame storage of parent <- child samples: TimeCache keeps a time window of dynamic
 // samples and interpolates between them; StaticCache holds one sample valid at every time.
 
-#include <deque>
+#include <chrono>
+#include <list>
 #include <memory>
 #include <string>
 #include <utility>
 
-#include "tf2/exceptions.h"
 #include "tf2/transform_storage.h"
 
 namespace tf2
 {
 
-typedef std::pair<TimePoint, CompactFrameID> P_TimeAndFrameID;
+typedef std::pair<tf2::TimePoint, tf2::CompactFrameID> P_TimeAndFrameID;
 
 class TimeCacheInterface
 {
 public:
   virtual ~TimeCacheInterface() = default;
 
-  // Fills data_out for `time` (zero = newest). On failure returns false and, when given,
-  // writes the reason to error_str and the error kind to error_code.
+  // Fills data_out for `time` (zero = newest); false when the cache cannot answer, with the
+  // reason in error_str when there is one to give (an empty cache has none).
   virtual bool getData(
-    TimePoint time, TransformStorage & data_out, std::string * error_str = nullptr,
-    TF2Error * error_code = nullptr) = 0;
-  virtual bool insertData(const TransformStorage & new_data) = 0;
+    tf2::TimePoint time, tf2::TransformStorage & data_out, std::string * error_str = 0) = 0;
+  virtual bool insertData(const tf2::TransformStorage & new_data) = 0;
   virtual void clearList() = 0;
-  virtual CompactFrameID getParent(TimePoint time, std::string * error_str) = 0;
+  virtual CompactFrameID getParent(tf2::TimePoint time, std::string * error_str) = 0;
   virtual P_TimeAndFrameID getLatestTimeAndParent() = 0;
   virtual unsigned int getListLength() = 0;
-  virtual TimePoint getLatestTimestamp() = 0;
-  virtual TimePoint getOldestTimestamp() = 0;
-  virtual bool isStatic() const = 0;
+  virtual tf2::TimePoint getLatestTimestamp() = 0;
+  virtual tf2::TimePoint getOldestTimestamp() = 0;
 };
 
 using TimeCacheInterfacePtr = std::shared_ptr<TimeCacheInterface>;
@@ -44,41 +42,47 @@ constexpr tf2::Duration TIMECACHE_DEFAULT_MAX_STORAGE_TIME = std::chrono::second
 class TimeCache : public TimeCacheInterface
 {
 public:
+  static const int MIN_INTERPOLATION_DISTANCE = 5;
+  static const unsigned int MAX_LENGTH_LINKED_LIST = 1000000;
+
   explicit TimeCache(tf2::Duration max_storage_time = TIMECACHE_DEFAULT_MAX_STORAGE_TIME);
 
   bool getData(
-    TimePoint time, TransformStorage & data_out, std::string * error_str = nullptr,
-    TF2Error * error_code = nullptr) override;
-  bool insertData(const TransformStorage & new_data) override;
+    tf2::TimePoint time, tf2::TransformStorage & data_out,
+    std::string * error_str = 0) override;
+  // Samples older than the newest minus the storage time are pruned before (not after) the
+  // insertion, and a sample that old is refused; a sample equal to a stored one is not repeated.
+  bool insertData(const tf2::TransformStorage & new_data) override;
   void clearList() override;
-  CompactFrameID getParent(TimePoint time, std::string * error_str) override;
+  tf2::CompactFrameID getParent(tf2::TimePoint time, std::string * error_str) override;
   P_TimeAndFrameID getLatestTimeAndParent() override;
   unsigned int getListLength() override;
   TimePoint getLatestTimestamp() override;
   TimePoint getOldestTimestamp() override;
-  bool isStatic() const override {return false;}
+
+protected:
+  const std::list<TransformStorage> & getAllItems() const;
 
 private:
   // Newest first.
-  std::deque<TransformStorage> storage_;
+  std::list<TransformStorage> storage_;
   tf2::Duration max_storage_time_;
 
-  // Finds the samples around `target_time`; returns how many (0, 1 or 2) were found.
+  // Finds the samples around `target_time`; returns how many (0, 1 or 2) were found. Two are
+  // returned for any time strictly inside the stored span, a stored stamp included.
   uint8_t findClosest(
-    const TransformStorage * & one, const TransformStorage * & two, TimePoint target_time,
-    std::string * error_str, TF2Error * error_code);
+    tf2::TransformStorage * & one, TransformStorage * & two,
+    tf2::TimePoint target_time, std::string * error_str);
   void interpolate(
-    const TransformStorage & one, const TransformStorage & two, TimePoint time,
-    TransformStorage & output);
+    const tf2::TransformStorage & one, const tf2::TransformStorage & two,
+    tf2::TimePoint time, tf2::TransformStorage & output);
   void pruneList();
 };
 
 class StaticCache : public TimeCacheInterface
 {
 public:
-  bool getData(
-    TimePoint time, TransformStorage & data_out, std::string * error_str = nullptr,
-    TF2Error * error_code = nullptr) override;
+  bool getData(TimePoint time, TransformStorage & data_out, std::string * error_str = 0) override;
   bool insertData(const TransformStorage & new_data) override;
   void clearList() override;
   CompactFrameID getParent(TimePoint time, std::string * error_str) override;
@@ -86,7 +90,6 @@ public:
   unsigned int getListLength() override;
   TimePoint getLatestTimestamp() override;
   TimePoint getOldestTimestamp() override;
-  bool isStatic() const override {return true;}
 
 private:
   TransformStorage storage_;

@@ -17,10 +17,19 @@ typedef uint32_t CompactFrameID;
 class TransformStorage
 {
 public:
+  // Leaves the rotation, translation and frame ids uninitialised.
   TransformStorage();
   TransformStorage(
     const TimePoint & stamp, const Quaternion & q, const Vector3 & t,
     CompactFrameID frame_id, CompactFrameID child_frame_id);
+
+  bool operator==(const TransformStorage & rhs) const
+  {
+    return rotation_ == rhs.rotation_ && translation_ == rhs.translation_ &&
+           stamp_ == rhs.stamp_ && frame_id_ == rhs.frame_id_ &&
+           child_frame_id_ == rhs.child_frame_id_;
+  }
+  bool operator!=(const TransformStorage & rhs) const {return !(*this == rhs);}
 
   Quaternion rotation_;
   Vector3 translation_;

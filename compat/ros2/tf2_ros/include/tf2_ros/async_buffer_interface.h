@@ -11,6 +11,7 @@
 #include "geometry_msgs/msg/transform_stamped.hpp"
 #include "tf2/buffer_core.h"
 #include "tf2/time.h"
+#include "tf2/transform_datatypes.h"
 
 namespace tf2_ros
 {
@@ -20,8 +21,7 @@ class TransformStampedFuture : public std::shared_future<geometry_msgs::msg::Tra
   using BaseType = std::shared_future<geometry_msgs::msg::TransformStamped>;
 
 public:
-  TransformStampedFuture() noexcept = default;
-
+  // No default constructor, and no assignment: a future is only ever made by a wait or copied.
   explicit TransformStampedFuture(BaseType && future) noexcept
   : BaseType(std::move(future))
   {
@@ -37,14 +37,11 @@ public:
   {
   }
 
-  TransformStampedFuture & operator=(const TransformStampedFuture &) = default;
-  TransformStampedFuture & operator=(TransformStampedFuture &&) = default;
-
   void setHandle(const tf2::TransformableRequestHandle handle) {handle_ = handle;}
   tf2::TransformableRequestHandle getHandle() const {return handle_;}
 
 private:
-  tf2::TransformableRequestHandle handle_{0};
+  tf2::TransformableRequestHandle handle_{};
 };
 
 using TransformReadyCallback = std::function<void (const TransformStampedFuture &)>;

@@ -3,14 +3,13 @@
 #ifndef TF2_ROS__BUFFER_H_
 #define TF2_ROS__BUFFER_H_
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <future>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "geometry_msgs/msg/transform_stamped.hpp"
@@ -38,12 +37,12 @@ public:
   using SharedPtr = std::shared_ptr<tf2_ros::Buffer>;
 
   // With a node, the buffer offers the tf2_frames service and logs through the node's logger.
+  // Nothing is undone on destruction: a wait's time-out timer still armed then calls into the
+  // destroyed buffer, so the timers' executor must be stopped first.
   Buffer(
     rclcpp::Clock::SharedPtr clock,
     tf2::Duration cache_time = tf2::Duration(tf2::BUFFER_CORE_DEFAULT_CACHE_TIME),
     rclcpp::Node::SharedPtr node = rclcpp::Node::SharedPtr());
-
-  ~Buffer() override;
 
   geometry_msgs::msg::TransformStamped
   lookupTransform(
@@ -113,6 +112,10 @@ public:
       target_frame, source_frame, fromRclcpp(time), fromRclcpp(timeout), callback);
   }
 
+  // Withdraws the request from the core, but looks its handle up among the *timer* handles: the
+  // request's own time-out timer stays armed and later delivers a TimeoutException, while the
+  // request whose timer handle equals this request's handle (usually the next one) loses its
+  // time-out entry, so its completion is dropped and its timer never delivers.
   void cancel(const TransformStampedFuture & ts_future) override;
 
   // Unsynchronised, as in Humble: set it before the first waitForTransform.
@@ -124,37 +127,26 @@ public:
 private:
   bool checkAndErrorDedicatedThreadPresent(std::string * errstr) const;
   void onTimeJump(const rcl_time_jump_t & jump);
-  void getFrames(
-    const tf2_msgs::srv::FrameGraph::Request::SharedPtr request,
-    tf2_msgs::srv::FrameGraph::Response::SharedPtr response);
+  bool getFrames(
+    const tf2_msgs::srv::FrameGraph::Request::SharedPtr req,
+    tf2_msgs::srv::FrameGraph::Response::SharedPtr res);
   rclcpp::Logger getLogger() const;
 
-  // Polls `ready` until it holds, `timeout` has passed on the buffer's clock (so a paused
-  // simulated clock waits for the data however long it takes) or the context shuts down.
-  void waitUntil(const std::function<bool()> & ready, const tf2::Duration & timeout) const;
-  void wake() const;
-
-  // Removes the time-out timer of a request; false when the time-out has taken it already.
+  // Removes the time-out timer of a request; false when it is no longer known (timed out, or its
+  // entry lost to a cancel).
   bool takeTimerOf(tf2::TransformableRequestHandle request_handle);
   void timerCallback(
     const TimerHandle & timer_handle,
     std::shared_ptr<std::promise<geometry_msgs::msg::TransformStamped>> promise,
     TransformStampedFuture future, TransformReadyCallback callback);
 
+  rclcpp::Service<tf2_msgs::srv::FrameGraph>::SharedPtr frames_server_;
   rclcpp::Clock::SharedPtr clock_;
   rclcpp::Node::SharedPtr node_;
-  rclcpp::JumpHandler::SharedPtr jump_handler_;
-  rclcpp::Service<tf2_msgs::srv::FrameGraph>::SharedPtr frames_server_;
-
-  // Lets a shutdown cut a poll interval short.
-  mutable std::mutex wait_mutex_;
-  mutable std::condition_variable wait_cv_;
-  rclcpp::Context::SharedPtr context_;
-  rclcpp::OnShutdownCallbackHandle shutdown_handle_;
-
   CreateTimerInterface::SharedPtr timer_interface_;
+  std::unordered_map<TimerHandle, tf2::TransformableRequestHandle> timer_to_request_map_;
   std::mutex timer_to_request_map_mutex_;
-  std::map<TimerHandle, tf2::TransformableRequestHandle> timer_to_request_map_;
+  rclcpp::JumpHandler::SharedPtr jump_handler_;
 };
 
 }  // namespace tf2_ros

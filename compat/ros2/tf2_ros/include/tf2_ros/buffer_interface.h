@@ -5,70 +5,65 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <string>
 
 #include "builtin_interfaces/msg/duration.hpp"
 #include "builtin_interfaces/msg/time.hpp"
 #include "geometry_msgs/msg/transform_stamped.hpp"
-#include "rclcpp/duration.hpp"
-#include "rclcpp/time.hpp"
+#include "rclcpp/rclcpp.hpp"
 #include "tf2/convert.h"
+#include "tf2/exceptions.h"
 #include "tf2/time.h"
+#include "tf2/transform_datatypes.h"
 
 namespace tf2_ros
 {
 
 namespace detail
 {
-constexpr int64_t kNanosPerSecond = 1000000000LL;
-
-// Floor division keeps the nanosecond part in [0, 1e9) for times before the epoch as well.
-inline void splitNanoseconds(int64_t total, int32_t & sec, uint32_t & nanosec)
+// Whole seconds toward zero and the nanoseconds taken modulo 1e9 as an unsigned count: before
+// the epoch the two do not add up to the original value (-1.5 s gives -1 s and 209551616 ns).
+template<typename MsgT>
+MsgT splitNanoseconds(std::chrono::nanoseconds ns)
 {
-  int64_t s = total / kNanosPerSecond;
-  int64_t ns = total % kNanosPerSecond;
-  if (ns < 0) {
-    ns += kNanosPerSecond;
-    --s;
-  }
-  sec = static_cast<int32_t>(s);
-  nanosec = static_cast<uint32_t>(ns);
+  MsgT msg;
+  msg.sec = static_cast<int32_t>(std::chrono::duration_cast<std::chrono::seconds>(ns).count());
+  msg.nanosec = static_cast<uint32_t>(static_cast<uint64_t>(ns.count()) % 1000000000ull);
+  return msg;
 }
 }  // namespace detail
 
 inline builtin_interfaces::msg::Time toMsg(const tf2::TimePoint & t)
 {
-  builtin_interfaces::msg::Time time_msg;
-  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch());
-  detail::splitNanoseconds(ns.count(), time_msg.sec, time_msg.nanosec);
-  return time_msg;
+  return detail::splitNanoseconds<builtin_interfaces::msg::Time>(
+    std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()));
 }
 
 inline tf2::TimePoint fromMsg(const builtin_interfaces::msg::Time & time_msg)
 {
-  const int64_t ns = static_cast<int64_t>(time_msg.sec) * detail::kNanosPerSecond +
+  const int64_t ns = static_cast<int64_t>(time_msg.sec) * 1000000000LL +
     static_cast<int64_t>(time_msg.nanosec);
   return tf2::TimePoint(std::chrono::duration_cast<tf2::Duration>(std::chrono::nanoseconds(ns)));
 }
 
 inline builtin_interfaces::msg::Duration toMsg(const tf2::Duration & t)
 {
-  builtin_interfaces::msg::Duration duration_msg;
-  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t);
-  detail::splitNanoseconds(ns.count(), duration_msg.sec, duration_msg.nanosec);
-  return duration_msg;
+  return detail::splitNanoseconds<builtin_interfaces::msg::Duration>(
+    std::chrono::duration_cast<std::chrono::nanoseconds>(t));
 }
 
 inline tf2::Duration fromMsg(const builtin_interfaces::msg::Duration & duration_msg)
 {
-  const int64_t ns = static_cast<int64_t>(duration_msg.sec) * detail::kNanosPerSecond +
+  const int64_t ns = static_cast<int64_t>(duration_msg.sec) * 1000000000LL +
     static_cast<int64_t>(duration_msg.nanosec);
   return std::chrono::duration_cast<tf2::Duration>(std::chrono::nanoseconds(ns));
 }
 
 inline double timeToSec(const builtin_interfaces::msg::Time & time_msg)
 {
-  return tf2::timeToSec(fromMsg(time_msg));
+  return static_cast<double>(time_msg.sec) + static_cast<double>(time_msg.nanosec) / 1e9;
 }
 
 inline tf2::TimePoint fromRclcpp(const rclcpp::Time & time)
@@ -77,18 +72,16 @@ inline tf2::TimePoint fromRclcpp(const rclcpp::Time & time)
     std::chrono::duration_cast<tf2::Duration>(std::chrono::nanoseconds(time.nanoseconds())));
 }
 
-// As on Humble, the result carries the system clock type whatever clock the TimePoint came from.
+// The result carries the system clock type whatever clock the TimePoint came from.
 inline rclcpp::Time toRclcpp(const tf2::TimePoint & time)
 {
   return rclcpp::Time(
-    std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count(),
-    RCL_SYSTEM_TIME);
+    std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count());
 }
 
 inline tf2::Duration fromRclcpp(const rclcpp::Duration & duration)
 {
-  return std::chrono::duration_cast<tf2::Duration>(
-    std::chrono::nanoseconds(duration.nanoseconds()));
+  return tf2::Duration(std::chrono::nanoseconds(duration.nanoseconds()));
 }
 
 inline rclcpp::Duration toRclcpp(const tf2::Duration & duration)

@@ -20,7 +20,8 @@ public:
     rclcpp::node_interfaces::NodeTimersInterface::SharedPtr node_timers,
     rclcpp::CallbackGroup::SharedPtr callback_group = nullptr);
 
-  ~CreateTimerROS() override;
+  // Its timers go with it; only a callback an executor has already taken still runs into it.
+  virtual ~CreateTimerROS() = default;
 
   TimerHandle createTimer(
     rclcpp::Clock::SharedPtr clock, const tf2::Duration & period,
@@ -32,7 +33,8 @@ public:
   void remove(const TimerHandle & timer_handle) override;
 
 private:
-  rclcpp::TimerBase::SharedPtr find(const TimerHandle & timer_handle, const char * caller);
+  void cancelNoLock(const TimerHandle & timer_handle);
+  void timerCallback(const TimerHandle & timer_handle, TimerCallbackType callback);
 
   rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_base_;
   rclcpp::node_interfaces::NodeTimersInterface::SharedPtr node_timers_;

@@ -12,20 +12,24 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <ratio>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "builtin_interfaces/msg/time.hpp"
 #include "message_filters/connection.h"
-#include "message_filters/message_event.h"
 #include "message_filters/message_traits.h"
 #include "message_filters/simple_filter.h"
 #include "rclcpp/rclcpp.hpp"
-#include "tf2/buffer_core.h"
+#include "tf2/buffer_core_interface.h"
 #include "tf2/time.h"
 #include "tf2_ros/async_buffer_interface.h"
 #include "tf2_ros/buffer.h"
-#include "tf2_ros/buffer_interface.h"
 
 namespace tf2_ros
 {
@@ -73,6 +77,17 @@ public:
   virtual void setTolerance(const rclcpp::Duration & tolerance) = 0;
 };
 
+// Each message waits for one transform per target frame (two with a tolerance: at its stamp and
+// at stamp + tolerance). It is decided when as many answers as that have come, on the last answer
+// alone: if that one failed the message is dropped as OutTheBack, else it is passed on when every
+// transform can be looked up now, and dropped as Unknown otherwise. The requests of a message
+// pushed out of a full queue are left running.
+//
+// clear() and the destructor cancel the pending requests while holding the filter's futures lock;
+// a delivery from setTransform takes the buffer's request locks and then that futures lock: a
+// clear racing a /tf message can deadlock. The buffer's callbacks hold this filter's raw address,
+// and a cancelled request's time-out timer stays armed (see Buffer::cancel): a filter must outlive
+// its requests' time-outs, or their executor must be stopped first.
 template<class M, class BufferT = tf2_ros::Buffer>
 class MessageFilter : public MessageFilterBase, public message_filters::SimpleFilter<M>
 {
@@ -90,8 +105,15 @@ public:
       buffer, target_frame, queue_size, node->get_node_logging_interface(),
       node->get_node_clock_interface(), buffer_timeout)
   {
+    static_assert(
+      std::is_base_of<tf2::BufferCoreInterface, BufferT>::value,
+      "Buffer type must implement tf2::BufferCoreInterface");
+    static_assert(
+      std::is_base_of<tf2_ros::AsyncBufferInterface, BufferT>::value,
+      "Buffer type must implement tf2_ros::AsyncBufferInterface");
   }
 
+  // The time-out converts to nanoseconds as it comes: a longer unit near its maximum overflows.
   template<typename TimeRepT = int64_t, typename TimeT = std::nano>
   MessageFilter(
     BufferT & buffer, const std::string & target_frame, uint32_t queue_size,
@@ -100,7 +122,7 @@ public:
     std::chrono::duration<TimeRepT, TimeT> buffer_timeout =
     std::chrono::duration<TimeRepT, TimeT>::max())
   : node_logging_(node_logging), node_clock_(node_clock), buffer_(buffer),
-    buffer_timeout_(toTf2Duration(buffer_timeout)), queue_size_(queue_size)
+    queue_size_(queue_size), buffer_timeout_(buffer_timeout)
   {
     setTargetFrame(target_frame);
   }
@@ -129,14 +151,10 @@ public:
     connectInput(f);
   }
 
-  // As in geometry2 0.25.8 it waits for nothing: the buffer's callbacks hold this filter's raw
-  // address, and cancelling only keeps out deliveries that have not started. A delivery from
-  // setTransform runs under the buffer's request lock that cancel takes, but a time-out delivery
-  // already running on an executor thread still reaches the destroyed filter.
-  ~MessageFilter() override
+  ~MessageFilter()
   {
     message_connection_.disconnect();
-    MessageFilter::clear();
+    clear();
   }
 
   template<class F>
@@ -153,274 +171,196 @@ public:
 
   void setTargetFrames(const V_string & target_frames) override
   {
-    V_string stripped;
-    stripped.reserve(target_frames.size());
+    std::lock_guard<std::mutex> lock(target_frames_mutex_);
+    target_frames_.clear();
+    std::string joined;
     for (const auto & frame : target_frames) {
-      stripped.push_back(stripSlash(frame));
+      target_frames_.push_back(stripSlash(frame));
+      joined += target_frames_.back() + " ";
     }
-    std::lock_guard<std::mutex> lock(frames_mutex_);
-    target_frames_ = std::move(stripped);
+    target_frames_string_ = joined;
+    expected_success_count_ = answersPerMessage();
   }
 
   std::string getTargetFramesString()
   {
-    std::lock_guard<std::mutex> lock(frames_mutex_);
-    std::string joined;
-    for (const auto & frame : target_frames_) {
-      joined += frame + " ";
-    }
-    return joined;
+    std::lock_guard<std::mutex> lock(target_frames_mutex_);
+    return target_frames_string_;
   }
 
   void setTolerance(const rclcpp::Duration & tolerance) override
   {
-    std::lock_guard<std::mutex> lock(frames_mutex_);
+    std::lock_guard<std::mutex> lock(target_frames_mutex_);
     time_tolerance_ = tolerance;
+    expected_success_count_ = answersPerMessage();
   }
 
-  // Withdraws the pending transform requests, then drops every queued message.
   void clear() override
   {
-    std::vector<TransformStampedFuture> pending;
     {
-      std::lock_guard<std::mutex> lock(messages_mutex_);
-      for (const auto & message : messages_) {
-        pending.insert(pending.end(), message.futures.begin(), message.futures.end());
+      std::lock_guard<std::mutex> lock(ts_futures_mutex_);
+      for (auto & pending : ts_futures_) {
+        buffer_.cancel(pending.second);
       }
-    }
-    for (const auto & future : pending) {
-      buffer_.cancel(future);
+      ts_futures_.clear();
     }
     std::lock_guard<std::mutex> lock(messages_mutex_);
     messages_.clear();
   }
 
+  // The target frames and the tolerance are read without the frames lock, the handle counter is
+  // not synchronised: messages come from one thread at a time, and the frames are set beforehand.
   void add(const MEvent & evt)
   {
-    if (!evt.getConstMessage()) {
+    if (target_frames_.empty()) {
       return;
     }
+    namespace mt = message_filters::message_traits;
+    const MConstPtr & message = evt.getMessage();
+    const std::string frame_id = stripSlash(mt::FrameId<M>::value(*message));
+    const rclcpp::Time stamp = mt::TimeStamp<M>::value(*message);
+    if (frame_id.empty()) {
+      messageDropped(evt, filter_failure_reasons::EmptyFrameID);
+      return;
+    }
+
+    std::vector<std::tuple<uint64_t, tf2::TimePoint, std::string>> waits;
+    MessageInfo info;
     V_string targets;
-    std::vector<tf2::TimePoint> times;
-    std::string frame_id;
-    if (!prepare(evt, targets, times, frame_id)) {
-      return;
+    {
+      std::lock_guard<std::mutex> lock(target_frames_mutex_);
+      targets = target_frames_;
     }
-    const uint64_t id = enqueue(evt, frame_id, times.front(), targets.size() * times.size());
-    try {
-      for (const auto & target : targets) {
-        for (const auto & time : times) {
-          auto future = buffer_.waitForTransform(
-            target, frame_id, time, buffer_timeout_,
-            std::bind(&MessageFilter::transformReadyCallback, this, std::placeholders::_1, id));
-          if (!remember(id, future)) {
-            buffer_.cancel(future);
-            return;
-          }
-        }
+    for (const auto & target : targets) {
+      waits.emplace_back(next_handle_index_, tf2_ros::fromRclcpp(stamp), target);
+      info.handles.push_back(next_handle_index_++);
+      if (time_tolerance_.nanoseconds()) {
+        waits.emplace_back(next_handle_index_, tf2_ros::fromRclcpp(stamp + time_tolerance_), target);
+        info.handles.push_back(next_handle_index_++);
       }
-    } catch (...) {
-      std::list<PendingMessage> failed = take(id);
-      cancelRequests(failed);
-      throw;
     }
-    enforceQueueSize(id);
+    {
+      std::lock_guard<std::mutex> lock(messages_mutex_);
+      if (queue_size_ != 0 && messages_.size() + 1 > queue_size_) {
+        messageDropped(messages_.front().event, filter_failure_reasons::QueueFull);
+        messages_.pop_front();
+      }
+      info.event = evt;
+      messages_.push_back(info);
+    }
+
+    for (const auto & wait : waits) {
+      const uint64_t handle = std::get<0>(wait);
+      TransformStampedFuture future = buffer_.waitForTransform(
+        std::get<2>(wait), frame_id, std::get<1>(wait), buffer_timeout_,
+        std::bind(&MessageFilter::transformReadyCallback, this, std::placeholders::_1, handle));
+      if (future.getHandle() != 0 && future.getHandle() != 0xffffffffffffffffULL) {
+        std::lock_guard<std::mutex> lock(ts_futures_mutex_);
+        ts_futures_.insert({handle, std::move(future)});
+      }
+    }
   }
 
   // Messages added directly are stamped as received now on the node's clock.
   void add(const MConstPtr & message)
   {
-    add(MEvent(message, node_clock_->get_clock()->now()));
+    const builtin_interfaces::msg::Time now = node_clock_->get_clock()->now();
+    add(MEvent(message, now));
   }
 
   virtual void setQueueSize(uint32_t new_queue_size)
   {
-    std::lock_guard<std::mutex> lock(messages_mutex_);
     queue_size_ = new_queue_size;
   }
 
   virtual uint32_t getQueueSize()
   {
-    std::lock_guard<std::mutex> lock(messages_mutex_);
     return queue_size_;
   }
 
 private:
-  struct PendingMessage
+  struct MessageInfo
   {
-    uint64_t id;
     MEvent event;
-    std::string frame_id;
-    tf2::TimePoint stamp;
-    size_t expected;
-    size_t answered;
-    bool failed;
-    std::vector<TransformStampedFuture> futures;
+    std::vector<uint64_t> handles;
+    uint64_t success_count{0};
   };
 
-  uint64_t enqueue(
-    const MEvent & evt, const std::string & frame_id, tf2::TimePoint stamp, size_t expected)
+  uint64_t answersPerMessage() const
   {
-    std::lock_guard<std::mutex> lock(messages_mutex_);
-    const uint64_t id = next_id_++;
-    messages_.push_back(PendingMessage{id, evt, frame_id, stamp, expected, 0, false, {}});
-    return id;
+    return target_frames_.size() * (time_tolerance_.nanoseconds() ? 2 : 1);
   }
 
-  // False when the message is gone already (delivered, dropped or cleared).
-  bool remember(uint64_t id, const TransformStampedFuture & future)
+  static std::string stripSlash(const std::string & in)
   {
-    std::lock_guard<std::mutex> lock(messages_mutex_);
-    auto it = find(id);
-    if (it == messages_.end()) {
-      return false;
+    if (!in.empty() && in[0] == '/') {
+      return in.substr(1);
     }
-    it->futures.push_back(future);
-    return true;
+    return in;
   }
 
-  std::list<PendingMessage> take(uint64_t id)
-  {
-    std::lock_guard<std::mutex> lock(messages_mutex_);
-    std::list<PendingMessage> taken;
-    auto it = find(id);
-    if (it != messages_.end()) {
-      taken.splice(taken.end(), messages_, it);
-    }
-    return taken;
-  }
-
-  typename std::list<PendingMessage>::iterator find(uint64_t id)
-  {
-    return std::find_if(
-      messages_.begin(), messages_.end(),
-      [id](const PendingMessage & pending) {return pending.id == id;});
-  }
-
-  template<typename TimeRepT, typename TimeT>
-  static tf2::Duration toTf2Duration(std::chrono::duration<TimeRepT, TimeT> timeout)
-  {
-    // Anything beyond what nanoseconds hold means "wait forever".
-    const std::chrono::duration<double> seconds = timeout;
-    if (seconds >= std::chrono::duration<double>(tf2::Duration::max())) {
-      return tf2::Duration::max();
-    }
-    return std::chrono::duration_cast<tf2::Duration>(timeout);
-  }
-
-  static std::string stripSlash(const std::string & frame)
-  {
-    if (!frame.empty() && frame.front() == '/') {
-      return frame.substr(1);
-    }
-    return frame;
-  }
-
-  static tf2::TimePoint toTimePoint(const rclcpp::Time & stamp)
-  {
-    return tf2::TimePoint(std::chrono::nanoseconds(stamp.nanoseconds()));
-  }
-
-  static bool succeeded(const TransformStampedFuture & future)
-  {
-    try {
-      future.get();
-      return true;
-    } catch (...) {
-      return false;
-    }
-  }
-
-  void cancelRequests(std::list<PendingMessage> & pending)
-  {
-    for (auto & message : pending) {
-      for (const auto & future : message.futures) {
-        buffer_.cancel(future);
-      }
-    }
-  }
-
-  void incomingMessage(const MEvent & evt)
+  void incomingMessage(const message_filters::MessageEvent<M const> & evt)
   {
     add(evt);
   }
 
-  // Reads what one message needs; false when the message is ignored or dropped right away.
-  bool prepare(
-    const MEvent & evt, V_string & targets, std::vector<tf2::TimePoint> & times,
-    std::string & frame_id)
+  // Counts the answer for its message; the message's last answer decides it.
+  void transformReadyCallback(const TransformStampedFuture & future, const uint64_t handle)
   {
-    namespace mt = message_filters::message_traits;
-    rclcpp::Duration tolerance(0, 0);
     {
-      std::lock_guard<std::mutex> lock(frames_mutex_);
-      targets = target_frames_;
-      tolerance = time_tolerance_;
+      std::lock_guard<std::mutex> lock(ts_futures_mutex_);
+      ts_futures_.erase(handle);
     }
-    if (targets.empty()) {
-      return false;
-    }
-    const M & message = *evt.getConstMessage();
-    frame_id = stripSlash(mt::FrameId<M>::value(message));
-    if (frame_id.empty()) {
-      messageDropped(evt, filter_failure_reasons::EmptyFrameID);
-      return false;
-    }
-    const tf2::TimePoint stamp = toTimePoint(mt::TimeStamp<M>::value(message));
-    times.push_back(stamp);
-    if (tolerance.nanoseconds() != 0) {
-      times.push_back(stamp + std::chrono::nanoseconds(tolerance.nanoseconds()));
-    }
-    return true;
-  }
-
-  // Every answer, success or failure, counts; the message is decided once all have come. Nothing
-  // is cancelled from here: a delivery from setTransform holds the buffer's request lock.
-  void transformReadyCallback(const TransformStampedFuture & future, uint64_t id)
-  {
-    const bool ok = succeeded(future);
-    std::list<PendingMessage> finished;
+    MEvent decided;
+    bool is_decided = false;
     {
       std::lock_guard<std::mutex> lock(messages_mutex_);
-      auto it = find(id);
-      if (it == messages_.end()) {
-        return;
+      for (auto it = messages_.begin(); it != messages_.end(); ++it) {
+        if (std::find(it->handles.begin(), it->handles.end(), handle) == it->handles.end()) {
+          continue;
+        }
+        if (++it->success_count >= expected_success_count_) {
+          decided = it->event;
+          messages_.erase(it);
+          is_decided = true;
+        }
+        break;
       }
-      it->failed = it->failed || !ok;
-      if (++it->answered < it->expected) {
-        return;
-      }
-      finished.splice(finished.end(), messages_, it);
     }
-    const PendingMessage & message = finished.front();
-    if (message.failed) {
-      messageDropped(message.event, filter_failure_reasons::OutTheBack);
-    } else if (canTransformAll(message)) {
-      this->signalMessage(message.event);
+    if (!is_decided) {
+      return;
+    }
+
+    namespace mt = message_filters::message_traits;
+    const MConstPtr & message = decided.getMessage();
+    const std::string frame_id = stripSlash(mt::FrameId<M>::value(*message));
+    const rclcpp::Time stamp = mt::TimeStamp<M>::value(*message);
+    bool transform_available = true;
+    try {
+      future.get();
+    } catch (...) {
+      transform_available = false;
+    }
+    if (!transform_available) {
+      messageDropped(decided, filter_failure_reasons::OutTheBack);
+    } else if (canTransformAll(frame_id, stamp)) {
+      this->signalMessage(decided);
     } else {
-      messageDropped(message.event, filter_failure_reasons::Unknown);
+      messageDropped(decided, filter_failure_reasons::Unknown);
     }
   }
 
-  // Final check against the current targets: the transforms may have been cleared meanwhile.
-  bool canTransformAll(const PendingMessage & message)
+  // Under the frames lock; without an error string the buffer logs invalid frames as warnings.
+  bool canTransformAll(const std::string & frame_id, const rclcpp::Time & stamp)
   {
-    V_string targets;
-    rclcpp::Duration tolerance(0, 0);
-    {
-      std::lock_guard<std::mutex> lock(frames_mutex_);
-      targets = target_frames_;
-      tolerance = time_tolerance_;
-    }
-    std::string error;
-    for (const auto & target : targets) {
-      if (!buffer_.canTransform(target, message.frame_id, message.stamp, &error)) {
+    std::lock_guard<std::mutex> lock(target_frames_mutex_);
+    for (const auto & target : target_frames_) {
+      if (!buffer_.canTransform(target, frame_id, tf2_ros::fromRclcpp(stamp), NULL)) {
         return false;
       }
-      if (tolerance.nanoseconds() != 0 &&
+      if (time_tolerance_.nanoseconds() &&
         !buffer_.canTransform(
-          target, message.frame_id,
-          message.stamp + std::chrono::nanoseconds(tolerance.nanoseconds()), &error))
+          target, frame_id, tf2_ros::fromRclcpp(stamp + time_tolerance_), NULL))
       {
         return false;
       }
@@ -428,51 +368,39 @@ private:
     return true;
   }
 
-  void enforceQueueSize(uint64_t newest_id)
-  {
-    std::list<PendingMessage> evicted;
-    {
-      std::lock_guard<std::mutex> lock(messages_mutex_);
-      if (queue_size_ == 0 || find(newest_id) == messages_.end()) {
-        return;
-      }
-      while (messages_.size() > queue_size_) {
-        evicted.splice(evicted.end(), messages_, messages_.begin());
-      }
-    }
-    cancelRequests(evicted);
-    for (const auto & message : evicted) {
-      messageDropped(message.event, filter_failure_reasons::QueueFull);
-    }
-  }
-
   void messageDropped(const MEvent & evt, FilterFailureReason reason)
   {
     namespace mt = message_filters::message_traits;
-    const M & message = *evt.getConstMessage();
-    const std::string frame_id = stripSlash(mt::FrameId<M>::value(message));
-    const rclcpp::Time stamp = mt::TimeStamp<M>::value(message);
+    const MConstPtr & message = evt.getMessage();
+    const std::string frame_id = stripSlash(mt::FrameId<M>::value(*message));
+    const rclcpp::Time stamp = mt::TimeStamp<M>::value(*message);
     RCLCPP_INFO(
       node_logging_->get_logger(),
       "Message Filter dropping message: frame '%s' at time %.3f for reason '%s'",
       frame_id.c_str(), stamp.seconds(), get_filter_failure_reason_string(reason).c_str());
   }
 
-  rclcpp::node_interfaces::NodeLoggingInterface::SharedPtr node_logging_;
-  rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock_;
+  const rclcpp::node_interfaces::NodeLoggingInterface::SharedPtr node_logging_;
+  const rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock_;
   BufferT & buffer_;
-  const tf2::Duration buffer_timeout_;
 
-  std::mutex frames_mutex_;
   V_string target_frames_;
-  rclcpp::Duration time_tolerance_{0, 0};
+  std::string target_frames_string_;
+  std::mutex target_frames_mutex_;
+  rclcpp::Duration time_tolerance_ = rclcpp::Duration(0, 0);
+  uint64_t expected_success_count_{1};
+
+  uint32_t queue_size_;
+  uint64_t next_handle_index_ = 0;
+  std::list<MessageInfo> messages_;
+  std::mutex messages_mutex_;
 
   message_filters::Connection message_connection_;
+  tf2::Duration buffer_timeout_;
 
-  std::mutex messages_mutex_;
-  std::list<PendingMessage> messages_;
-  uint64_t next_id_{0};
-  uint32_t queue_size_;
+  std::mutex ts_futures_mutex_;
+  // The futures of requests still pending in the buffer, by their handle in messages_.
+  std::unordered_map<uint64_t, TransformStampedFuture> ts_futures_;
 };
 
 }  // namespace tf2_ros

@@ -1,10 +1,10 @@
 // Publishes static transforms on /tf_static. Every call republishes the whole accumulated set, so
-// the one transient-local message a late listener receives describes every static frame.
+// the one transient-local message a late listener receives describes every static frame. Not
+// synchronised: calls from several threads race.
 #ifndef TF2_ROS__STATIC_TRANSFORM_BROADCASTER_H_
 #define TF2_ROS__STATIC_TRANSFORM_BROADCASTER_H_
 
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "geometry_msgs/msg/transform_stamped.hpp"
@@ -42,7 +42,6 @@ public:
 
 private:
   rclcpp::Publisher<tf2_msgs::msg::TFMessage>::SharedPtr publisher_;
-  std::mutex net_message_mutex_;
   tf2_msgs::msg::TFMessage net_message_;
 };
 

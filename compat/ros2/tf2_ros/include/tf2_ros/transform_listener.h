@@ -4,7 +4,6 @@
 #define TF2_ROS__TRANSFORM_LISTENER_H_
 
 #include <functional>
-#include <future>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -117,7 +116,6 @@ private:
 
   bool spin_thread_{false};
   std::unique_ptr<std::thread> dedicated_listener_thread_;
-  std::future<void> spin_done_;
   rclcpp::Node::SharedPtr optional_default_node_;
   rclcpp::Subscription<tf2_msgs::msg::TFMessage>::SharedPtr message_subscription_tf_;
   rclcpp::Subscription<tf2_msgs::msg::TFMessage>::SharedPtr message_subscription_tf_static_;

@@ -160,15 +160,12 @@ public:
   {
     tf2Scalar yaw1, pitch1, roll1, yaw2, pitch2, roll2;
     if (tf2Fabs(m_el[2].x()) >= 1) {
-      // Gimbal lock: only yaw - roll (or yaw + roll) is determined; yaw is set to 0.
+      // Gimbal lock: yaw is set to 0 and roll read from the last row, whose entries are then
+      // (nearly) zero, so the yaw - roll that the rotation does determine is not recovered.
       yaw1 = yaw2 = 0;
-      if (m_el[2].x() < 0) {
-        pitch1 = pitch2 = TF2SIMD_PI / tf2Scalar(2.0);
-        roll1 = roll2 = tf2Atan2(m_el[0].y(), m_el[0].z());
-      } else {
-        pitch1 = pitch2 = -TF2SIMD_PI / tf2Scalar(2.0);
-        roll1 = roll2 = tf2Atan2(-m_el[0].y(), -m_el[0].z());
-      }
+      const tf2Scalar delta = tf2Atan2(m_el[2].y(), m_el[2].z());
+      pitch1 = pitch2 = (m_el[2].x() < 0 ? TF2SIMD_PI : -TF2SIMD_PI) / tf2Scalar(2.0);
+      roll1 = roll2 = delta;
     } else {
       pitch1 = -tf2Asin(m_el[2].x());
       pitch2 = TF2SIMD_PI - pitch1;
@@ -274,6 +271,7 @@ public:
     return m_el[0].z() * v.x() + m_el[1].z() * v.y() + m_el[2].z() * v.z();
   }
 
+protected:
   tf2Scalar cofac(int r1, int c1, int r2, int c2) const
   {
     return m_el[r1][c1] * m_el[r2][c2] - m_el[r1][c2] * m_el[r2][c1];

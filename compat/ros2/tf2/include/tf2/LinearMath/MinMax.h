@@ -1,10 +1,7 @@
 #ifndef TF2__LINEARMATH__MINMAX_H_
 #define TF2__LINEARMATH__MINMAX_H_
 
-// Small min/max helpers used by the linear-algebra value classes.
-
-namespace tf2
-{
+// Small min/max helpers used by the linear-algebra value classes (global, like tf2Scalar).
 
 template<class T>
 inline const T & tf2Min(const T & a, const T & b) {return a < b ? a : b;}
@@ -13,7 +10,7 @@ template<class T>
 inline const T & tf2Max(const T & a, const T & b) {return a > b ? a : b;}
 
 template<class T>
-inline const T & tf2Clamped(const T & a, const T & lb, const T & ub)
+inline const T & GEN_clamped(const T & a, const T & lb, const T & ub)
 {
   return a < lb ? lb : (ub < a ? ub : a);
 }
@@ -25,7 +22,7 @@ template<class T>
 inline void tf2SetMax(T & a, const T & b) {if (a < b) {a = b;}}
 
 template<class T>
-inline void tf2Clamp(T & a, const T & lb, const T & ub)
+inline void GEN_clamp(T & a, const T & lb, const T & ub)
 {
   if (a < lb) {
     a = lb;
@@ -33,7 +30,5 @@ inline void tf2Clamp(T & a, const T & lb, const T & ub)
     a = ub;
   }
 }
-
-}  // namespace tf2
 
 #endif  // TF2__LINEARMATH__MINMAX_H_

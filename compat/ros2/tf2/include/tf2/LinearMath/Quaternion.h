@@ -246,9 +246,9 @@ inline Quaternion shortestArcQuat(const Vector3 & v0, const Vector3 & v1)
   const Vector3 c = v0.cross(v1);
   const tf2Scalar d = v0.dot(v1);
   if (d < -1.0 + TF2SIMD_EPSILON) {
-    // Opposite directions: any axis perpendicular to v0 will do.
-    Vector3 n = v0.cross(tf2Fabs(v0.x()) < 0.9 ? Vector3(1, 0, 0) : Vector3(0, 1, 0));
-    n.normalize();
+    // Opposite directions: half a turn about an axis perpendicular to v0.
+    Vector3 n, unused;
+    tf2PlaneSpace1(v0, n, unused);
     return Quaternion(n.x(), n.y(), n.z(), 0.0f);
   }
   const tf2Scalar s = tf2Sqrt((1.0f + d) * 2.0f);

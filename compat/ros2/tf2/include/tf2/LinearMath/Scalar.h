@@ -1,13 +1,16 @@
 #ifndef TF2__LINEARMATH__SCALAR_H_
 #define TF2__LINEARMATH__SCALAR_H_
 
-// Scalar type and math helpers shared by the tf2 linear-algebra value classes.
+// Scalar type and math helpers shared by the tf2 linear-algebra value classes. They live in the
+// global namespace, the classes built on them in tf2.
 
 #include <cfloat>
 #include <cmath>
 
-namespace tf2
-{
+#define TF2SIMD_FORCE_INLINE inline
+#define tf2Assert(x)
+#define tf2FullAssert(x)
+#define TF2_LARGE_FLOAT 1e30
 
 typedef double tf2Scalar;
 
@@ -21,7 +24,6 @@ typedef double tf2Scalar;
 #define TF2SIMD_INFINITY DBL_MAX
 
 #define tf2RecipSqrt(x) ((tf2Scalar)(tf2Scalar(1.0) / tf2Sqrt(tf2Scalar(x))))
-#define tf2Recip(x) (tf2Scalar(1.0) / tf2Scalar(x))
 
 inline tf2Scalar tf2Sqrt(tf2Scalar x) {return std::sqrt(x);}
 inline tf2Scalar tf2Fabs(tf2Scalar x) {return std::fabs(x);}
@@ -68,7 +70,5 @@ inline tf2Scalar tf2NormalizeAngle(tf2Scalar angleInRadians)
   }
   return angleInRadians;
 }
-
-}  // namespace tf2
 
 #endif  // TF2__LINEARMATH__SCALAR_H_

@@ -252,6 +252,23 @@ inline Vector3 Vector3::rotate(const Vector3 & wAxis, const tf2Scalar angle) con
   return o + x * tf2Cos(angle) + y * tf2Sin(angle);
 }
 
+// Two unit vectors p and q that make a right-handed basis with the unit vector n; p is taken
+// in the y-z plane when n is mostly along z, else in the x-y plane.
+inline void tf2PlaneSpace1(const Vector3 & n, Vector3 & p, Vector3 & q)
+{
+  if (tf2Fabs(n.z()) > TF2SIMDSQRT12) {
+    const tf2Scalar a = n.y() * n.y() + n.z() * n.z();
+    const tf2Scalar k = tf2RecipSqrt(a);
+    p.setValue(0, -n.z() * k, n.y() * k);
+    q.setValue(a * k, -n.x() * p.z(), n.x() * p.y());
+  } else {
+    const tf2Scalar a = n.x() * n.x() + n.y() * n.y();
+    const tf2Scalar k = tf2RecipSqrt(a);
+    p.setValue(-n.y() * k, n.x() * k, 0);
+    q.setValue(-n.z() * p.y(), n.z() * p.x(), a * k);
+  }
+}
+
 }  // namespace tf2
 
 #endif  // TF2__LINEARMATH__VECTOR3_H_

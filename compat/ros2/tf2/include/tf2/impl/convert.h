@@ -17,6 +17,11 @@ public:
 };
 
 // Message to library type.
+// Message to message is declared and left undefined: it is not a conversion.
+template<>
+template<typename A, typename B>
+inline void Converter<true, true>::convert(const A & a, B & b);
+
 template<>
 template<typename A, typename B>
 inline void Converter<true, false>::convert(const A & a, B & b)

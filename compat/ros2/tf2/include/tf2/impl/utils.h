@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "geometry_msgs/msg/quaternion.hpp"
+#include "geometry_msgs/msg/quaternion_stamped.hpp"
 #include "tf2/LinearMath/Quaternion.h"
 #include "tf2/convert.h"
 #include "tf2/transform_datatypes.h"
@@ -31,8 +32,19 @@ inline tf2::Quaternion toQuaternion(const geometry_msgs::msg::Quaternion & q)
   return res;
 }
 
-// Works on non-normalised quaternions; near pitch = +-90 deg roll is set to zero and the whole
-// heading goes to yaw.
+inline tf2::Quaternion toQuaternion(const geometry_msgs::msg::QuaternionStamped & q)
+{
+  return toQuaternion(q.quaternion);
+}
+
+template<typename T>
+tf2::Quaternion toQuaternion(const tf2::Stamped<T> & t)
+{
+  return toQuaternion(toMsg<tf2::Stamped<T>, geometry_msgs::msg::QuaternionStamped>(t));
+}
+
+// Works on non-normalised quaternions. Near pitch = +-90 deg roll is set to zero, the whole
+// heading goes to yaw, and the pitch reported is +-45 deg, not +-90.
 inline void getEulerYPR(const tf2::Quaternion & q, double & yaw, double & pitch, double & roll)
 {
   const double sqw = q.w() * q.w();
@@ -41,11 +53,11 @@ inline void getEulerYPR(const tf2::Quaternion & q, double & yaw, double & pitch,
   const double sqz = q.z() * q.z();
   const double sarg = -2 * (q.x() * q.z() - q.w() * q.y()) / (sqx + sqy + sqz + sqw);
   if (sarg <= -0.99999) {
-    pitch = -0.5 * M_PI;
+    pitch = -0.25 * M_PI;
     roll = 0;
     yaw = -2 * std::atan2(q.y(), q.x());
   } else if (sarg >= 0.99999) {
-    pitch = 0.5 * M_PI;
+    pitch = 0.25 * M_PI;
     roll = 0;
     yaw = 2 * std::atan2(q.y(), q.x());
   } else {
